@@ -1,0 +1,120 @@
+#include "device/Parameter.h"
+
+#include "device/DeviceTestValues.h"
+
+#include <QtTest>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace Thg::Tilo::Device;
+using namespace TestValues;
+
+Q_DECLARE_METATYPE(Thg::Tilo::Device::Parameter)
+Q_DECLARE_METATYPE(Thg::Tilo::Device::Value)
+
+namespace {
+
+Value stringOfSize(std::size_t size)
+{
+    return stringValue(std::string(size, 'x'));
+}
+
+Parameter parameter(DataType type, std::uint16_t length)
+{
+    return TestValues::parameter("P", type, length);
+}
+
+Parameter u8WithLimits()
+{
+    Parameter p = parameter(DataType::DBYTEU8, 1);
+    p.minValue = unsignedValue(DataType::DBYTEU8, 0);
+    p.maxValue = unsignedValue(DataType::DBYTEU8, 5);
+    return p;
+}
+
+Parameter f64ListWithLimits()
+{
+    Parameter p = parameter(DataType::ARRFLOAT64, 2);
+    p.minValue = Value(std::vector<double>{0, 0}, DataType::ARRFLOAT64);
+    p.maxValue = Value(std::vector<double>{10, 10}, DataType::ARRFLOAT64);
+    return p;
+}
+
+} // namespace
+
+class TestParameter : public QObject {
+    Q_OBJECT
+private slots:
+    void freshParameter_holdsNothing();
+    void setCurrentValue_data();
+    void setCurrentValue();
+};
+
+void TestParameter::freshParameter_holdsNothing()
+{
+    const Parameter p;
+    QCOMPARE(p.type, DataType::UNKNOWN);
+    QCOMPARE(p.length, std::uint16_t(0));
+    QCOMPARE(p.currentValue.type, DataType::UNKNOWN);
+    QCOMPARE(p.defaultValue.length, std::uint16_t(1));
+    QVERIFY(p.tags.empty());
+    QVERIFY(!p.minValue && !p.maxValue && !p.ioLink && !p.refMin && !p.refMax);
+}
+
+void TestParameter::setCurrentValue_data()
+{
+    QTest::addColumn<Parameter>("parameter");
+    QTest::addColumn<Value>("value");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("type mismatch") << parameter(DataType::DFLOAT32, 1) << unsignedValue(DataType::DBYTEU16, 1)
+                                   << "Types must match: Expected: DFLOAT32 Actual: DBYTEU16";
+    QTest::newRow("string at maximum") << parameter(DataType::ARRSTRING, 32) << stringOfSize(32) << "";
+    QTest::newRow("string shorter") << parameter(DataType::ARRSTRING, 32) << stringOfSize(3) << "";
+    QTest::newRow("string too long") << parameter(DataType::ARRSTRING, 32) << stringOfSize(33)
+                                     << "Length is too big: Maximum: 32 Actual: 33";
+    QTest::newRow("list length differs")
+        << parameter(DataType::ARRFLOAT64, 11) << Value(std::vector<double>(10, 1.0), DataType::ARRFLOAT64)
+        << "Length is different: Expected: 11 Actual: 10";
+    QTest::newRow("at minimum") << u8WithLimits() << unsignedValue(DataType::DBYTEU8, 0) << "";
+    QTest::newRow("at maximum") << u8WithLimits() << unsignedValue(DataType::DBYTEU8, 5) << "";
+    QTest::newRow("above maximum") << u8WithLimits() << unsignedValue(DataType::DBYTEU8, 6)
+                                   << "Value is too big: Maximum: 5 Actual: 6";
+    {
+        Parameter p = parameter(DataType::DFLOAT64, 1);
+        p.minValue = Value(-1.5, DataType::DFLOAT64);
+        QTest::newRow("below minimum") << p << Value(-2.0, DataType::DFLOAT64)
+                                       << "Value is too small: Minimum: -1.5 Actual: -2";
+    }
+    QTest::newRow("list, one element below")
+        << f64ListWithLimits() << Value(std::vector<double>{-1, 3}, DataType::ARRFLOAT64) << "";
+    QTest::newRow("list, every element below")
+        << f64ListWithLimits() << Value(std::vector<double>{-1, -3}, DataType::ARRFLOAT64)
+        << "Value is too small: Minimum: 0;0 Actual: -1;-3";
+    QTest::newRow("list, every element above")
+        << f64ListWithLimits() << Value(std::vector<double>{11, 12}, DataType::ARRFLOAT64)
+        << "Value is too big: Maximum: 10;10 Actual: 11;12";
+    QTest::newRow("no limits") << parameter(DataType::DBYTEU32, 1) << unsignedValue(DataType::DBYTEU32, 4000000000)
+                               << "";
+}
+
+void TestParameter::setCurrentValue()
+{
+    QFETCH(Parameter, parameter);
+    QFETCH(Value, value);
+    QFETCH(QString, error);
+    const Value before = parameter.currentValue;
+    try {
+        parameter.setCurrentValue(value);
+        QVERIFY2(error.isEmpty(), "value accepted");
+        QVERIFY(parameter.currentValue == value);
+    } catch (const std::invalid_argument &e) {
+        QCOMPARE(QString::fromStdString(e.what()), error);
+        QVERIFY(parameter.currentValue == before);
+    }
+}
+
+QTEST_APPLESS_MAIN(TestParameter)
+#include "tst_parameter.moc"
