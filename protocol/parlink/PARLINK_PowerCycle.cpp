@@ -1,0 +1,79 @@
+#include "protocol/parlink/PARLINK_PowerCycle.h"
+
+#include "protocol/serial/FSerialPort.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QMutexLocker>
+#include <QThreadPool>
+
+#include <memory>
+#include <utility>
+
+PARLINK_PowerCycle::PARLINK_PowerCycle(FSerialPort *port, Line line) : mPort(port), mLine(std::move(line)) {}
+
+PARLINK_PowerCycle::~PARLINK_PowerCycle()
+{
+    cancelAndWait();
+}
+
+void PARLINK_PowerCycle::start(const PARLINK_Session::InterfaceSettings &settings)
+{
+    {
+        QMutexLocker locker(&mMutex);
+        if (mCancelled)
+            return;
+        ++mTasksRunning;
+    }
+    QThreadPool::globalInstance()->start([this, settings] {
+        run(settings);
+        QMutexLocker locker(&mMutex);
+        --mTasksRunning;
+        mTasksDone.wakeAll();
+    });
+}
+
+void PARLINK_PowerCycle::cancelAndWait()
+{
+    QMutexLocker locker(&mMutex);
+    mCancelled = true;
+    while (mTasksRunning > 0)
+        mTasksDone.wait(&mMutex);
+}
+
+bool PARLINK_PowerCycle::holdFor(int ms) const
+{
+    // Polled rather than slept: the times must not stretch with the pool thread's timer resolution.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < ms) {
+        if (mCancelled)
+            return false;
+    }
+    return !mCancelled;
+}
+
+void PARLINK_PowerCycle::run(const PARLINK_Session::InterfaceSettings &settings)
+{
+    QMutex mutex;
+    // Shared with the confirmation handler, which may still be running on the port's thread while
+    // this task disconnects it.
+    const auto confirmed = std::make_shared<QWaitCondition>();
+    QMutexLocker locker(&mutex);
+    const auto connection = QObject::connect(
+        mPort, &FSerialPort::rtsSet, mPort, [confirmed] { confirmed->wakeAll(); }, Qt::DirectConnection);
+
+    // The interface adapter powers the device from the lines. A confirmation that comes before the
+    // wait starts is missed; the wait then simply runs out.
+    mLine.setDtr(settings.dtrPowerDown);
+    mLine.setRts(settings.rtsPowerDown);
+    confirmed->wait(&mutex, QDeadlineTimer(ConfirmationMs, Qt::CoarseTimer));
+    if (holdFor(settings.powerDownMs)) {
+        mLine.setDtr(settings.dtrRun);
+        mLine.setRts(settings.rtsRun);
+        confirmed->wait(&mutex, QDeadlineTimer(ConfirmationMs, Qt::CoarseTimer));
+        if (holdFor(settings.startupMs))
+            mLine.write(QByteArray(WakeUpString), settings.singleWire);
+    }
+    QObject::disconnect(connection);
+}

@@ -1,0 +1,538 @@
+#include "protocol/serial/FSerialPort.h"
+
+#include "tests/support/PtyPeer.h"
+
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(QSerialPort::SerialPortError)
+
+namespace {
+constexpr int WaitMs = 5000;
+
+// Waits without running events: what the port has not read yet must stay unread.
+bool waitPendingForProgram(const PtyPeer &peer, int bytes)
+{
+    QDeadlineTimer deadline(WaitMs);
+    while (!deadline.hasExpired()) {
+        if (peer.bytesPendingForProgram() >= bytes)
+            return true;
+        QThread::msleep(2);
+    }
+    return false;
+}
+
+// Waits without running events, so that only bytes the port has already handed to the system count.
+bool waitReceivedWithoutEvents(const PtyPeer &peer, qsizetype bytes)
+{
+    QDeadlineTimer deadline(WaitMs);
+    while (!deadline.hasExpired()) {
+        if (peer.receivedSize() >= bytes)
+            return true;
+        QThread::msleep(2);
+    }
+    return false;
+}
+
+QByteArray joined(const QSignalSpy &spy)
+{
+    QByteArray all;
+    for (const auto &arguments : spy)
+        all += arguments.at(0).toByteArray();
+    return all;
+}
+
+QList<QSerialPort::SerialPortError> errors(const QSignalSpy &spy)
+{
+    QList<QSerialPort::SerialPortError> list;
+    for (const auto &arguments : spy)
+        list.append(arguments.at(0).value<QSerialPort::SerialPortError>());
+    return list;
+}
+} // namespace
+
+class TestFSerialPort : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void bitsPerCharacter_countsLineBits_data();
+    void bitsPerCharacter_countsLineBits();
+    void transmissionTime_isMicrosecondsWithMargin_data();
+    void transmissionTime_isMicrosecondsWithMargin();
+    void portLists_areComparedRegardlessOfOrder_data();
+    void portLists_areComparedRegardlessOfOrder();
+
+    void open_setsLineSpeedAndClose_reportsClosed();
+    void openMissingPort_reportsOneErrorAndNoCloseError();
+    void closeNeverOpened_reportsNoError();
+    void openWithUnusableSetting_reportsAndCloses();
+    void data_travelsBothWays();
+    void singleWireWrite_waitsLineTimeAndDropsEcho();
+    void echo_isRemovedAcrossSplitReads();
+    void dtrAndRts_failOnPty_withTextsAndNoConfirmation();
+    void echoesOfBackToBackWrites_areAllRemoved();
+    void newBaudrate_isSeenByPeer();
+    void newBaudrate_fromOtherThread_throughBlockingCall();
+    void newBaudrate_onClosedPort_failsWithoutTouchingAnything();
+    void newBaudrate_withBlockedOutput_returnsAndKeepsOutput();
+    void newBaudrate_discardsStaleInput();
+    void portErrors_areForwardedOnceInARow();
+    void writeOnClosedPort_reportsOneWriteError();
+    void changeSettings_whileOpen_andClosed();
+    void repeatSending_startsAndStops();
+
+private:
+    std::unique_ptr<PtyPeer> mPeer;
+    std::unique_ptr<FSerialPort> mPort;
+    bool openPty(int baud = 1200);
+};
+
+void TestFSerialPort::initTestCase()
+{
+    FSerialPort::registerMetaTypes();
+}
+
+void TestFSerialPort::init()
+{
+    mPeer = std::make_unique<PtyPeer>();
+    mPort = std::make_unique<FSerialPort>();
+}
+
+void TestFSerialPort::cleanup()
+{
+    mPort.reset();
+    mPeer.reset();
+}
+
+bool TestFSerialPort::openPty(int baud)
+{
+    if (!mPeer->isOpen())
+        return false;
+    QSignalSpy opened(mPort.get(), &FSerialPort::finishedOpenPort);
+    mPort->openPort(mPeer->portName(), baud, FSerialPort::Data8, FSerialPort::OddParity, FSerialPort::OneStop,
+                    FSerialPort::NoFlowControl);
+    return opened.size() == 1 && opened.at(0).at(0).toBool();
+}
+
+#define REQUIRE_PTY(baud)                                                                                   \
+    do {                                                                                                    \
+        if (!mPeer->isOpen())                                                                               \
+            QSKIP(qPrintable("no pseudo-terminal: " + mPeer->errorString()));                               \
+        QVERIFY(openPty(baud));                                                                             \
+    } while (false)
+
+void TestFSerialPort::bitsPerCharacter_countsLineBits_data()
+{
+    QTest::addColumn<int>("dataBits");
+    QTest::addColumn<int>("parity");
+    QTest::addColumn<int>("stopBits");
+    QTest::addColumn<int>("bits");
+    QTest::newRow("8O1") << 8 << int(QSerialPort::OddParity) << int(QSerialPort::OneStop) << 11;
+    QTest::newRow("8N1") << 8 << int(QSerialPort::NoParity) << int(QSerialPort::OneStop) << 10;
+    QTest::newRow("8E2") << 8 << int(QSerialPort::EvenParity) << int(QSerialPort::TwoStop) << 12;
+    QTest::newRow("7M1") << 7 << int(QSerialPort::MarkParity) << int(QSerialPort::OneStop) << 10;
+    QTest::newRow("5N1.5 rounds up to two stop bits") << 5 << int(QSerialPort::NoParity) << int(QSerialPort::OneAndHalfStop)
+                                                      << 8;
+}
+
+void TestFSerialPort::bitsPerCharacter_countsLineBits()
+{
+    QFETCH(int, dataBits);
+    QFETCH(int, parity);
+    QFETCH(int, stopBits);
+    QFETCH(int, bits);
+    QCOMPARE(FSerialPort::bitsPerCharacter(QSerialPort::DataBits(dataBits), QSerialPort::Parity(parity),
+                                           QSerialPort::StopBits(stopBits)),
+             bits);
+}
+
+void TestFSerialPort::transmissionTime_isMicrosecondsWithMargin_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<quint32>("baud");
+    QTest::addColumn<qint64>("us");
+    // 12 x 11 / 1200 x 1.05 = 0.1155 s
+    QTest::newRow("12 bytes 8O1 at 1200") << qint64(12) << 11 << quint32(1200) << qint64(115500);
+    // Less than a millisecond: whole seconds or milliseconds would make it 0.
+    QTest::newRow("1 byte 8N1 at 115200") << qint64(1) << 10 << quint32(115200) << qint64(92);
+    QTest::newRow("4 bytes 8O1 at 9600") << qint64(4) << 11 << quint32(9600) << qint64(4813);
+    QTest::newRow("no baud rate, no wait") << qint64(12) << 11 << quint32(0) << qint64(0);
+    QTest::newRow("nothing written") << qint64(0) << 11 << quint32(1200) << qint64(0);
+}
+
+void TestFSerialPort::transmissionTime_isMicrosecondsWithMargin()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(int, bits);
+    QFETCH(quint32, baud);
+    QFETCH(qint64, us);
+    QCOMPARE(FSerialPort::transmissionTimeUs(bytes, bits, baud), us);
+}
+
+void TestFSerialPort::portLists_areComparedRegardlessOfOrder_data()
+{
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<QStringList>("scanned");
+    QTest::addColumn<QStringList>("reported");
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<QStringList>("kept");
+    QTest::newRow("first scan") << QStringList{} << QStringList{"COM3", "COM1"} << QStringList{"COM3", "COM1"} << true
+                                << QStringList{"COM3", "COM1"};
+    QTest::newRow("first scan empty") << QStringList{} << QStringList{} << QStringList{} << true << QStringList{};
+    QTest::newRow("same ports other order") << QStringList{"COM3", "COM1"} << QStringList{"COM1", "COM3"}
+                                            << QStringList{"COM1", "COM3"} << false << QStringList{"COM1", "COM3"};
+    QTest::newRow("same length other port") << QStringList{"COM1", "COM3"} << QStringList{"COM4", "COM1"}
+                                            << QStringList{"COM1", "COM4"} << true << QStringList{"COM1", "COM4"};
+    QTest::newRow("case matters") << QStringList{"ttyusb0"} << QStringList{"ttyUSB0"} << QStringList{"ttyUSB0"} << true
+                                  << QStringList{"ttyUSB0"};
+    QTest::newRow("port added") << QStringList{"COM1"} << QStringList{"COM5", "COM1"} << QStringList{"COM5", "COM1"} << true
+                                << QStringList{"COM5", "COM1"};
+    QTest::newRow("all ports gone") << QStringList{"COM1"} << QStringList{} << QStringList{} << true << QStringList{};
+}
+
+void TestFSerialPort::portLists_areComparedRegardlessOfOrder()
+{
+    QFETCH(QStringList, stored);
+    QFETCH(QStringList, scanned);
+    QFETCH(QStringList, reported);
+    QFETCH(bool, changed);
+    QFETCH(QStringList, kept);
+    const FSerialPort::PortListComparison result = FSerialPort::comparePortLists(stored, scanned);
+    QCOMPARE(result.ports, reported);
+    QCOMPARE(result.changed, changed);
+    QCOMPARE(result.stored, kept);
+}
+
+void TestFSerialPort::open_setsLineSpeedAndClose_reportsClosed()
+{
+    QSignalSpy portErrors(mPort.get(), &FSerialPort::errorOccuredOnPort);
+    REQUIRE_PTY(1200);
+    quint32 baud = 0;
+    mPort->getCurrentBaudrate(&baud);
+    QCOMPARE(baud, 1200u);
+    QCOMPARE(mPeer->lineSpeed(), 1200);
+
+    QSignalSpy closed(mPort.get(), &FSerialPort::finishedOpenPort);
+    mPort->closePort();
+    QCOMPARE(closed.size(), 1);
+    QCOMPARE(closed.at(0).at(0).toBool(), false);
+    mPort->getCurrentBaudrate(&baud);
+    QCOMPARE(baud, 0u);
+    QVERIFY(!errors(portErrors).contains(QSerialPort::NotOpenError));
+
+    // Closing again closes nothing and reports no error.
+    mPort->closePort();
+    QCOMPARE(closed.size(), 2);
+    QVERIFY(!errors(portErrors).contains(QSerialPort::NotOpenError));
+}
+
+void TestFSerialPort::openMissingPort_reportsOneErrorAndNoCloseError()
+{
+    QSignalSpy portErrors(mPort.get(), &FSerialPort::errorOccuredOnPort);
+    QSignalSpy opened(mPort.get(), &FSerialPort::finishedOpenPort);
+    QSignalSpy logs(mPort.get(), &FSerialPort::log);
+    // Qt locks a port by a file named after it; a name of our own keeps parallel runs apart.
+    const QString missing = QString("/dev/zeb-conduit-no-such-port-%1").arg(QCoreApplication::applicationPid());
+    mPort->openPort(missing, 1200, FSerialPort::Data8, FSerialPort::OddParity, FSerialPort::OneStop,
+                    FSerialPort::NoFlowControl);
+    QCOMPARE(opened.size(), 1);
+    QCOMPARE(opened.at(0).at(0).toBool(), false);
+    QCOMPARE(logs.size(), 1);
+    QVERIFY2(logs.at(0).at(0).toString().startsWith("Could not open port: "), qPrintable(logs.at(0).at(0).toString()));
+    QCOMPARE(errors(portErrors), QList<QSerialPort::SerialPortError>{QSerialPort::DeviceNotFoundError});
+    quint32 baud = 99;
+    mPort->getCurrentBaudrate(&baud);
+    QCOMPARE(baud, 0u);
+}
+
+void TestFSerialPort::openWithUnusableSetting_reportsAndCloses()
+{
+    if (!mPeer->isOpen())
+        QSKIP(qPrintable("no pseudo-terminal: " + mPeer->errorString()));
+    QSignalSpy opened(mPort.get(), &FSerialPort::finishedOpenPort);
+    QSignalSpy logs(mPort.get(), &FSerialPort::log);
+    QSignalSpy portErrors(mPort.get(), &FSerialPort::errorOccuredOnPort);
+    mPort->openPort(mPeer->portName(), -5, FSerialPort::Data8, FSerialPort::OddParity, FSerialPort::OneStop,
+                    FSerialPort::NoFlowControl);
+    QCOMPARE(opened.size(), 1);
+    QCOMPARE(opened.at(0).at(0).toBool(), false);
+    QCOMPARE(logs.size(), 1);
+    QVERIFY2(logs.at(0).at(0).toString().startsWith("Could not set baudrate: "), qPrintable(logs.at(0).at(0).toString()));
+    QVERIFY(!errors(portErrors).contains(QSerialPort::NotOpenError));
+    quint32 baud = 99;
+    mPort->getCurrentBaudrate(&baud);
+    QCOMPARE(baud, 0u);
+    // The port was closed again, so it opens normally now.
+    QVERIFY(openPty(1200));
+}
+
+void TestFSerialPort::closeNeverOpened_reportsNoError()
+{
+    QSignalSpy portErrors(mPort.get(), &FSerialPort::errorOccuredOnPort);
+    QSignalSpy closed(mPort.get(), &FSerialPort::finishedOpenPort);
+    mPort->closePort();
+    QCOMPARE(closed.size(), 1);
+    QCOMPARE(portErrors.size(), 0);
+}
+
+void TestFSerialPort::data_travelsBothWays()
+{
+    REQUIRE_PTY(115200);
+    QSignalSpy written(mPort.get(), &FSerialPort::dataWrittenToPort);
+    QSignalSpy received(mPort.get(), &FSerialPort::newDataReadyFromPort);
+    mPort->writeDataToPort(QByteArray::fromHex("ffffffffff8200000000008900"));
+    QCOMPARE(written.size(), 1);
+    QVERIFY(mPeer->waitForReceived(13, WaitMs));
+    QCOMPARE(mPeer->received().toHex(' '), QByteArray("ff ff ff ff ff 82 00 00 00 00 00 89 00"));
+
+    QVERIFY(mPeer->write("reply"));
+    QTRY_COMPARE_WITH_TIMEOUT(joined(received), QByteArray("reply"), WaitMs);
+}
+
+void TestFSerialPort::singleWireWrite_waitsLineTimeAndDropsEcho()
+{
+    REQUIRE_PTY(1200);
+    mPeer->setEcho(true);
+    QSignalSpy written(mPort.get(), &FSerialPort::dataWrittenToPort);
+    QSignalSpy received(mPort.get(), &FSerialPort::newDataReadyFromPort);
+    const QByteArray request = QByteArray::fromHex("ffffffffff82010203040587");
+    QElapsedTimer elapsed;
+    elapsed.start();
+    mPort->writeDataToPort(request, true);
+    const qint64 blockedUs = elapsed.nsecsElapsed() / 1000;
+    // 12 characters of 11 bits at 1200 baud with 5 % margin: 115500 us, after the bytes left.
+    QVERIFY2(blockedUs >= 115500, qPrintable(QString::number(blockedUs)));
+    QCOMPARE(written.size(), 1);
+    // The wait covered bytes that had left: they reached the line before any event ran.
+    QVERIFY(waitReceivedWithoutEvents(*mPeer, 12));
+    QCOMPARE(mPeer->received(), request);
+
+    QVERIFY(mPeer->write("OK"));
+    QTRY_COMPARE_WITH_TIMEOUT(joined(received), QByteArray("OK"), WaitMs);
+}
+
+void TestFSerialPort::echo_isRemovedAcrossSplitReads()
+{
+    REQUIRE_PTY(115200);
+    QSignalSpy received(mPort.get(), &FSerialPort::newDataReadyFromPort);
+    mPort->writeDataToPort(QByteArray("0123456789AB"), true);
+    QVERIFY(mPeer->waitForReceived(12, WaitMs));
+
+    // 8 of the 12 echo bytes: nothing for the link layer.
+    QVERIFY(mPeer->write("01234567"));
+    QVERIFY(waitPendingForProgram(*mPeer, 8));
+    QTest::qWait(100);
+    QCOMPARE(received.size(), 0);
+
+    // The last 4 echo bytes and 2 of the answer.
+    QVERIFY(mPeer->write("89ABxy"));
+    QTRY_COMPARE_WITH_TIMEOUT(joined(received), QByteArray("xy"), WaitMs);
+}
+
+void TestFSerialPort::dtrAndRts_failOnPty_withTextsAndNoConfirmation()
+{
+    REQUIRE_PTY(1200);
+    QSignalSpy logs(mPort.get(), &FSerialPort::log);
+    QSignalSpy dtr(mPort.get(), &FSerialPort::dtrSet);
+    QSignalSpy rts(mPort.get(), &FSerialPort::rtsSet);
+    QSignalSpy errors(mPort.get(), &FSerialPort::errorOccuredOnPort);
+    QTest::ignoreMessage(QtDebugMsg, "FSerialPort: Couldn`t set DTR!");
+    mPort->setDTRPin(true);
+    QTest::ignoreMessage(QtDebugMsg, "FSerialPort: Couldn`t set RTS!");
+    mPort->setRTSPin(false);
+    QTest::qWait(50);
+    QCOMPARE(dtr.size(), 0);
+    QCOMPARE(rts.size(), 0);
+    QCOMPARE(logs.size(), 2);
+    QCOMPARE(logs.at(0).at(0).toString(), QString("Could not set DTR"));
+    QCOMPARE(logs.at(1).at(0).toString(), QString("Could not set RTS"));
+    // A line that cannot be driven is no port error: data still flows.
+    QCOMPARE(errors.size(), 0);
+}
+
+void TestFSerialPort::echoesOfBackToBackWrites_areAllRemoved()
+{
+    REQUIRE_PTY(115200);
+    QSignalSpy received(mPort.get(), &FSerialPort::newDataReadyFromPort);
+    // The second write follows before the echo of the first has been read.
+    mPort->writeDataToPort(QByteArray("request"), true);
+    mPort->writeDataToPort(QByteArray("PARL"), true);
+    QVERIFY(mPeer->waitForReceived(11, WaitMs));
+
+    QVERIFY(mPeer->write("requestPARLanswer"));
+    QTRY_COMPARE_WITH_TIMEOUT(joined(received), QByteArray("answer"), WaitMs);
+}
+
+void TestFSerialPort::newBaudrate_isSeenByPeer()
+{
+    REQUIRE_PTY(1200);
+    QSignalSpy logs(mPort.get(), &FSerialPort::log);
+    bool ok = false;
+    mPort->setNewBaudrate(19200, &ok);
+    QVERIFY(ok);
+    QCOMPARE(mPeer->lineSpeed(), 19200);
+    quint32 baud = 0;
+    mPort->getCurrentBaudrate(&baud);
+    QCOMPARE(baud, 19200u);
+    QCOMPARE(logs.size(), 1);
+    QCOMPARE(logs.at(0).at(0).toString(), QString("Changed baudrate 19200"));
+}
+
+void TestFSerialPort::newBaudrate_fromOtherThread_throughBlockingCall()
+{
+    if (!mPeer->isOpen())
+        QSKIP(qPrintable("no pseudo-terminal: " + mPeer->errorString()));
+    // As the link layer runs it: the port on its own thread, the change as a blocking queued call.
+    QThread ioThread;
+    auto *port = new FSerialPort;
+    port->moveToThread(&ioThread);
+    connect(&ioThread, &QThread::finished, port, &QObject::deleteLater);
+    ioThread.start();
+    QSignalSpy opened(port, &FSerialPort::finishedOpenPort);
+    QMetaObject::invokeMethod(port, "openPort", Qt::QueuedConnection, Q_ARG(QString, mPeer->portName()), Q_ARG(int, 1200),
+                              Q_ARG(FSerialPort::DataBits, FSerialPort::Data8),
+                              Q_ARG(FSerialPort::Parity, FSerialPort::OddParity),
+                              Q_ARG(FSerialPort::StopBits, FSerialPort::OneStop),
+                              Q_ARG(FSerialPort::FlowControl, FSerialPort::NoFlowControl));
+    QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, WaitMs);
+    QVERIFY(opened.at(0).at(0).toBool());
+    QMetaObject::invokeMethod(port, "writeDataToPort", Qt::QueuedConnection, Q_ARG(QByteArray, QByteArray(40, 'r')),
+                              Q_ARG(bool, true));
+    bool ok = false;
+    QVERIFY(QMetaObject::invokeMethod(port, "setNewBaudrate", Qt::BlockingQueuedConnection, Q_ARG(uint, 38400u),
+                                      Q_ARG(bool *, &ok)));
+    QVERIFY(ok);
+    QCOMPARE(mPeer->lineSpeed(), 38400);
+    QVERIFY(mPeer->waitForReceived(40, WaitMs));
+    ioThread.quit();
+    QVERIFY(ioThread.wait(WaitMs));
+}
+
+void TestFSerialPort::newBaudrate_onClosedPort_failsWithoutTouchingAnything()
+{
+    QSignalSpy opened(mPort.get(), &FSerialPort::finishedOpenPort);
+    QSignalSpy logs(mPort.get(), &FSerialPort::log);
+    QSignalSpy portErrors(mPort.get(), &FSerialPort::errorOccuredOnPort);
+    bool ok = true;
+    mPort->setNewBaudrate(9600, &ok);
+    QVERIFY(!ok);
+    quint32 baud = 7;
+    mPort->getCurrentBaudrate(&baud);
+    QCOMPARE(baud, 0u);
+    QCOMPARE(opened.size(), 0);
+    QCOMPARE(logs.size(), 0);
+    QCOMPARE(portErrors.size(), 0);
+}
+
+void TestFSerialPort::newBaudrate_withBlockedOutput_returnsAndKeepsOutput()
+{
+    REQUIRE_PTY(115200);
+    // Nobody reads the line: the system's buffer fills and Qt keeps the rest. Waiting for all of it
+    // to be written would never end.
+    mPeer->setPaused(true);
+    const QByteArray bulk(1 << 20, 'b');
+    mPort->writeDataToPort(bulk);
+    QTest::qWait(100);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    bool ok = false;
+    mPort->setNewBaudrate(57600, &ok);
+    QVERIFY(ok);
+    QVERIFY2(elapsed.elapsed() < 30000, "setNewBaudrate waited for output that cannot leave");
+    QCOMPARE(mPeer->lineSpeed(), 57600);
+
+    // Output queued before the change is not discarded.
+    mPeer->setPaused(false);
+    QVERIFY(mPeer->waitForReceived(bulk.size(), 30000));
+    QCOMPARE(mPeer->received(), bulk);
+}
+
+void TestFSerialPort::newBaudrate_discardsStaleInput()
+{
+    REQUIRE_PTY(1200);
+    QSignalSpy received(mPort.get(), &FSerialPort::newDataReadyFromPort);
+    // Bytes that wait unread when the rate changes were sent at the old rate: dropped.
+    QVERIFY(mPeer->write("stale"));
+    QVERIFY(waitPendingForProgram(*mPeer, 5));
+    bool ok = false;
+    mPort->setNewBaudrate(9600, &ok);
+    QVERIFY(ok);
+    QVERIFY(mPeer->write("new"));
+    QTRY_COMPARE_WITH_TIMEOUT(joined(received), QByteArray("new"), WaitMs);
+}
+
+void TestFSerialPort::portErrors_areForwardedOnceInARow()
+{
+    QSignalSpy portErrors(mPort.get(), &FSerialPort::errorOccuredOnPort);
+    const auto report = [this](QSerialPort::SerialPortError error) {
+        QVERIFY(QMetaObject::invokeMethod(mPort.get(), "errorOccurred", Qt::DirectConnection,
+                                          Q_ARG(QSerialPort::SerialPortError, error)));
+    };
+    report(QSerialPort::NoError);
+    report(QSerialPort::ResourceError);
+    report(QSerialPort::ResourceError);
+    report(QSerialPort::NoError);
+    report(QSerialPort::ResourceError);
+    report(QSerialPort::ReadError);
+    QCOMPARE(errors(portErrors), (QList<QSerialPort::SerialPortError>{QSerialPort::ResourceError, QSerialPort::NoError,
+                                                                      QSerialPort::ResourceError, QSerialPort::ReadError}));
+}
+
+void TestFSerialPort::writeOnClosedPort_reportsOneWriteError()
+{
+    QSignalSpy portErrors(mPort.get(), &FSerialPort::errorOccuredOnPort);
+    QSignalSpy written(mPort.get(), &FSerialPort::dataWrittenToPort);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("device not open"));
+    mPort->writeDataToPort(QByteArray("lost"));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("device not open"));
+    mPort->writeDataToPort(QByteArray("lost"), true);
+    QCOMPARE(written.size(), 0);
+    QCOMPARE(errors(portErrors), QList<QSerialPort::SerialPortError>{QSerialPort::WriteError});
+}
+
+void TestFSerialPort::changeSettings_whileOpen_andClosed()
+{
+    QSignalSpy changed(mPort.get(), &FSerialPort::settingsChanged);
+    QSignalSpy portErrors(mPort.get(), &FSerialPort::errorOccuredOnPort);
+    mPort->changeSettings(9600, FSerialPort::Data8, FSerialPort::NoParity, FSerialPort::OneStop, FSerialPort::NoFlowControl);
+    QCOMPARE(changed.size(), 0);
+    QCOMPARE(errors(portErrors), QList<QSerialPort::SerialPortError>{QSerialPort::NotOpenError});
+    quint32 baud = 7;
+    mPort->getCurrentBaudrate(&baud);
+    QCOMPARE(baud, 0u);
+
+    REQUIRE_PTY(1200);
+    mPort->changeSettings(115200, FSerialPort::Data8, FSerialPort::EvenParity, FSerialPort::OneStop,
+                          FSerialPort::NoFlowControl);
+    QCOMPARE(changed.size(), 1);
+    mPort->getCurrentBaudrate(&baud);
+    QCOMPARE(baud, 115200u);
+    QCOMPARE(mPeer->lineSpeed(), 115200);
+}
+
+void TestFSerialPort::repeatSending_startsAndStops()
+{
+    REQUIRE_PTY(115200);
+    QSignalSpy logged(mPort.get(), &FSerialPort::putPortOutputToLog);
+    mPort->writeDataToPortContinuously(QByteArray("AB"), false, 10);
+    QVERIFY(mPeer->waitForReceived(6, WaitMs));
+    QVERIFY(logged.size() >= 3);
+    QCOMPARE(logged.at(0).at(0).toByteArray(), QByteArray("AB"));
+    QCOMPARE(logged.at(0).at(1).toBool(), true);
+
+    mPort->writeDataToPortContinuously(QByteArray("AB"), true, 10);
+    const qsizetype sent = logged.size();
+    QTest::qWait(100);
+    QCOMPARE(logged.size(), sent);
+    // Every repetition reached the line whole, and nothing followed the stop.
+    QVERIFY(mPeer->waitForReceived(2 * sent, WaitMs));
+    QCOMPARE(mPeer->received(), QByteArray("AB").repeated(sent));
+}
+
+QTEST_GUILESS_MAIN(TestFSerialPort)
+#include "tst_fserialport.moc"

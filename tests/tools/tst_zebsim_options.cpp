@@ -1,0 +1,129 @@
+#include "tools/zeb-sim/SimConfig.h"
+
+#include <QtTest>
+
+using namespace ZebSim;
+
+using StatusLowMap = QMap<int, int>;
+Q_DECLARE_METATYPE(StatusLowMap)
+
+class TestZebSimOptions : public QObject {
+    Q_OBJECT
+private slots:
+    void defaults_describeTheBuiltInDevice();
+    void faults_areTakenFromTheirOptions_data();
+    void faults_areTakenFromTheirOptions();
+    void lineAndIdentity_areTakenFromTheirOptions();
+    void badValues_areRefusedWithTheOptionsName_data();
+    void badValues_areRefusedWithTheOptionsName();
+    void help_documentsEveryOption();
+};
+
+void TestZebSimOptions::defaults_describeTheBuiltInDevice()
+{
+    const ParsedOptions parsed = parseOptions({"zeb-sim"});
+    QVERIFY(parsed.config.has_value());
+    const SimConfig &config = *parsed.config;
+    QCOMPARE(config.address, QByteArray::fromHex("1300040001"));
+    QCOMPARE(config.version, QString("V02.11"));
+    QCOMPARE(config.subVersion, QString("V02.00"));
+    QVERIFY(!config.singleWire);
+    QCOMPARE(config.faults.wrongChecksumOnReply, 0);
+    QVERIFY(!config.faults.silentAfterFrames.has_value());
+    QVERIFY(config.faults.statusLowFor.isEmpty());
+}
+
+void TestZebSimOptions::faults_areTakenFromTheirOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("wrongChecksum");
+    QTest::addColumn<int>("silentAfter"); // -1: never silent
+    QTest::addColumn<int>("wrongReadBacks");
+    QTest::addColumn<int>("dropOn");
+    QTest::addColumn<int>("dropCount");
+    QTest::addColumn<StatusLowMap>("statusLow");
+
+    QTest::newRow("wrong checksum") << QStringList{"--wrong-checksum", "3"} << 3 << -1 << 0 << 0 << 0 << QMap<int, int>{};
+    QTest::newRow("silent from the start") << QStringList{"--silent-after", "0"} << 0 << 0 << 0 << 0 << 0
+                                           << QMap<int, int>{};
+    QTest::newRow("silent after 4") << QStringList{"--silent-after", "4"} << 0 << 4 << 0 << 0 << 0 << QMap<int, int>{};
+    QTest::newRow("wrong read-back") << QStringList{"--wrong-read-back", "2"} << 0 << -1 << 2 << 0 << 0
+                                     << QMap<int, int>{};
+    QTest::newRow("dropped bytes") << QStringList{"--drop-bytes", "2:5"} << 0 << -1 << 0 << 2 << 5 << QMap<int, int>{};
+    QTest::newRow("status low twice") << QStringList{"--status-low", "131:4", "--status-low", "0x8f:1"} << 0 << -1 << 0
+                                      << 0 << 0 << QMap<int, int>{{131, 4}, {143, 1}};
+}
+
+void TestZebSimOptions::faults_areTakenFromTheirOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, wrongChecksum);
+    QFETCH(int, silentAfter);
+    QFETCH(int, wrongReadBacks);
+    QFETCH(int, dropOn);
+    QFETCH(int, dropCount);
+    QFETCH(StatusLowMap, statusLow);
+
+    const ParsedOptions parsed = parseOptions(QStringList{"zeb-sim"} + arguments);
+    QVERIFY2(parsed.config.has_value(), qPrintable(parsed.error));
+    const FaultPlan &faults = parsed.config->faults;
+    QCOMPARE(faults.wrongChecksumOnReply, wrongChecksum);
+    QCOMPARE(faults.silentAfterFrames, silentAfter < 0 ? std::nullopt : std::optional<int>(silentAfter));
+    QCOMPARE(faults.wrongReadBacks, wrongReadBacks);
+    QCOMPARE(faults.dropBytesOnReply, dropOn);
+    QCOMPARE(faults.dropByteCount, dropCount);
+    QCOMPARE(faults.statusLowFor, statusLow);
+}
+
+void TestZebSimOptions::lineAndIdentity_areTakenFromTheirOptions()
+{
+    const ParsedOptions parsed = parseOptions({"zeb-sim", "--single-wire", "--address", "1,2,3,4,5", "--version",
+                                               "V03.07", "--baud-mask", "0x0206"});
+    QVERIFY2(parsed.config.has_value(), qPrintable(parsed.error));
+    QVERIFY(parsed.config->singleWire);
+    QCOMPARE(parsed.config->address, QByteArray::fromHex("0102030405"));
+    QCOMPARE(parsed.config->version, QString("V03.07"));
+    QCOMPARE(parsed.config->baudRateMask, quint16(0x0206));
+}
+
+void TestZebSimOptions::badValues_areRefusedWithTheOptionsName_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("checksum on frame 0") << QStringList{"--wrong-checksum", "0"} << "Invalid value for --wrong-checksum: '0'";
+    QTest::newRow("negative silence") << QStringList{"--silent-after", "-1"} << "Invalid value for --silent-after: '-1'";
+    QTest::newRow("drop without count") << QStringList{"--drop-bytes", "2"} << "Invalid value for --drop-bytes: '2'";
+    QTest::newRow("status for no command") << QStringList{"--status-low", "127:1"} << "Invalid value for --status-low: '127:1'";
+    QTest::newRow("status zero") << QStringList{"--status-low", "135:0"} << "Invalid value for --status-low: '135:0'";
+    QTest::newRow("short address") << QStringList{"--address", "19,0,4"} << "Invalid value for --address: '19,0,4'";
+    QTest::newRow("address byte too big") << QStringList{"--address", "19,0,4,0,256"}
+                                          << "Invalid value for --address: '19,0,4,0,256'";
+    QTest::newRow("lower-case version") << QStringList{"--version", "v02.11"} << "Invalid value for --version: 'v02.11'";
+    QTest::newRow("long name") << QStringList{"--name", "ABCDEFGHIJKLMNOPQ"} << "Invalid value for --name: 'ABCDEFGHIJKLMNOPQ'";
+    QTest::newRow("bad date") << QStringList{"--revision", "2403"} << "Invalid value for --revision: '2403'";
+    QTest::newRow("stray argument") << QStringList{"extra"} << "Unexpected argument: extra";
+}
+
+void TestZebSimOptions::badValues_areRefusedWithTheOptionsName()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+
+    const ParsedOptions parsed = parseOptions(QStringList{"zeb-sim"} + arguments);
+    QVERIFY(!parsed.config.has_value());
+    QCOMPARE(parsed.error, error);
+}
+
+void TestZebSimOptions::help_documentsEveryOption()
+{
+    const ParsedOptions parsed = parseOptions({"zeb-sim", "--help"});
+    QVERIFY(!parsed.config.has_value());
+    for (const char *option : {"--link", "--log", "--single-wire", "--address", "--version", "--sub-version", "--name",
+                               "--sub-name", "--revision", "--sub-revision", "--baud-mask", "--wrong-checksum",
+                               "--silent-after", "--wrong-read-back", "--drop-bytes", "--status-low", "--help"})
+        QVERIFY2(parsed.helpText.contains(option), option);
+}
+
+QTEST_GUILESS_MAIN(TestZebSimOptions)
+#include "tst_zebsim_options.moc"

@@ -1,0 +1,211 @@
+#include "tools/zeb-sim/SimLine.h"
+
+#include "tests/support/PseudoTerminal.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <poll.h>
+#include <unistd.h>
+
+namespace ZebSim {
+
+namespace {
+constexpr std::uint8_t RequestDelimiter = 0x82;
+constexpr std::uint8_t ResponseDelimiter = 0x86;
+constexpr std::uint8_t BurstAcknowledge = 0x0F;
+// Offset of the first byte after the byte count in a device frame: the status bytes.
+constexpr int StatusOffset = 8;
+// How long a write waits for room in a full pseudo-terminal buffer, in milliseconds.
+constexpr int WriteWaitMs = 200;
+
+QByteArray readAvailable(int fd)
+{
+    QByteArray data;
+    char buffer[512];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            data.append(buffer, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        return data;
+    }
+}
+} // namespace
+
+SimLine::SimLine(const SimConfig &config, FrameLog *log, QObject *parent)
+    : QObject(parent), mConfig(config), mLog(log), mFromProgram(RequestDelimiter), mFromDevice(ResponseDelimiter)
+{
+}
+
+SimLine::~SimLine()
+{
+    if (mLinkPlaced && QFileInfo(mConfig.linkPath).isSymLink())
+        QFile::remove(mConfig.linkPath);
+}
+
+bool SimLine::open(QString *error)
+{
+    mProgramSide = std::make_unique<PseudoTerminal>();
+    mDeviceSide = std::make_unique<PseudoTerminal>();
+    for (const auto *pty : {mProgramSide.get(), mDeviceSide.get()}) {
+        if (!pty->isOpen()) {
+            if (error)
+                *error = QString::fromStdString(pty->errorText());
+            return false;
+        }
+    }
+    if (!mConfig.linkPath.isEmpty()) {
+        const QFileInfo existing(mConfig.linkPath);
+        if (existing.isSymLink())
+            QFile::remove(mConfig.linkPath);
+        else if (existing.exists()) {
+            if (error)
+                *error = QStringLiteral("%1 exists and is not a symbolic link").arg(mConfig.linkPath);
+            return false;
+        }
+        if (!QFile::link(QString::fromStdString(mProgramSide->slavePath()), mConfig.linkPath)) {
+            if (error)
+                *error = QStringLiteral("Cannot create the link %1").arg(mConfig.linkPath);
+            return false;
+        }
+        mLinkPlaced = true;
+    }
+    mProgramNotifier = new QSocketNotifier(mProgramSide->masterFd(), QSocketNotifier::Read, this);
+    connect(mProgramNotifier, &QSocketNotifier::activated, this, &SimLine::readProgramSide);
+    mDeviceNotifier = new QSocketNotifier(mDeviceSide->masterFd(), QSocketNotifier::Read, this);
+    connect(mDeviceNotifier, &QSocketNotifier::activated, this, &SimLine::readDeviceSide);
+    return true;
+}
+
+QString SimLine::programPortPath() const
+{
+    if (!mConfig.linkPath.isEmpty())
+        return mConfig.linkPath;
+    return mProgramSide ? QString::fromStdString(mProgramSide->slavePath()) : QString();
+}
+
+QString SimLine::devicePortPath() const
+{
+    return mDeviceSide ? QString::fromStdString(mDeviceSide->slavePath()) : QString();
+}
+
+int SimLine::programLineSpeed() const
+{
+    return mProgramSide ? mProgramSide->lineSpeed() : -1;
+}
+
+int SimLine::deviceLineSpeed() const
+{
+    return mDeviceSide ? mDeviceSide->lineSpeed() : -1;
+}
+
+void SimLine::readProgramSide()
+{
+    const QByteArray data = readAvailable(mProgramSide->masterFd());
+    if (data.isEmpty())
+        return;
+    // A single wire carries the sender's own bytes back to it.
+    if (mConfig.singleWire)
+        writeAll(mProgramSide->masterFd(), data);
+
+    QByteArray forward;
+    for (const char byte : data) {
+        const FrameTracker::Step step = mFromProgram.step(std::uint8_t(byte));
+        if (step.place == FrameTracker::Place::Outside) {
+            if (mWakeUp.swallow(std::uint8_t(byte))) {
+                if (mWakeUp.wakeUpsSeen() > 0 && byte == 'L' && mLog)
+                    mLog->note(QStringLiteral("RX wake-up \"PARL\" [ignored]"));
+                continue;
+            }
+            if (std::uint8_t(byte) == BurstAcknowledge) {
+                ++mAcknowledges;
+                if (mLog)
+                    mLog->note(QStringLiteral("RX burst acknowledgement 0x0F"));
+            }
+        }
+        forward.append(byte);
+        if (step.addressComplete) {
+            // The stack compares the address as soon as it has it, so it must learn now which of the
+            // device's addresses this request is for. Bytes before this one go out first.
+            writeAll(mDeviceSide->masterFd(), forward);
+            forward.clear();
+            emit requestAddressSeen(mFromProgram.address());
+        }
+        if (step.frameComplete) {
+            if (mLog)
+                mLog->record(FrameLog::Direction::Received, mFromProgram.lastFrame());
+            emit frameReceived(mFromProgram.lastFrame());
+        }
+    }
+    writeAll(mDeviceSide->masterFd(), forward);
+}
+
+void SimLine::readDeviceSide()
+{
+    const QByteArray data = readAvailable(mDeviceSide->masterFd());
+    QByteArray forward;
+    for (const char byte : data) {
+        const FrameTracker::Step step = mFromDevice.step(std::uint8_t(byte));
+        forward.append(faultsOnDeviceByte(step, byte, &mSentNote));
+        if (step.frameComplete) {
+            if (mLog)
+                mLog->record(FrameLog::Direction::Sent, mFromDevice.lastFrame(), mSentNote);
+            mSentNote.clear();
+            emit frameSent(mFromDevice.lastFrame());
+        }
+    }
+    writeAll(mProgramSide->masterFd(), forward);
+}
+
+// What actually goes on the line for one byte of the device's output.
+QByteArray SimLine::faultsOnDeviceByte(const FrameTracker::Step &step, char byte, QString *note)
+{
+    const FaultPlan &faults = mConfig.faults;
+    const bool inFrame = step.place == FrameTracker::Place::Body || step.place == FrameTracker::Place::Checksum;
+    // Frame number this byte belongs to; a preamble belongs to the frame that follows it.
+    const int frame = inFrame ? step.frameNumber : mFromDevice.framesSeen() + 1;
+
+    if (faults.silentAfterFrames && frame > *faults.silentAfterFrames) {
+        *note = QStringLiteral("not sent: silent");
+        return {};
+    }
+    if (inFrame && frame == faults.dropBytesOnReply && step.bodyOffset >= StatusOffset
+        && step.bodyOffset < StatusOffset + faults.dropByteCount && step.place == FrameTracker::Place::Body) {
+        *note = QStringLiteral("bytes dropped");
+        return {};
+    }
+    if (step.place == FrameTracker::Place::Checksum && frame == faults.wrongChecksumOnReply) {
+        *note = QStringLiteral("wrong checksum");
+        return QByteArray(1, char(~byte));
+    }
+    return QByteArray(1, byte);
+}
+
+void SimLine::writeAll(int fd, const QByteArray &data)
+{
+    qsizetype done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN) {
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, WriteWaitMs) > 0)
+                continue;
+        }
+        // Nobody drains the other side: the bytes are lost, as on a line without a listener.
+        return;
+    }
+}
+
+} // namespace ZebSim

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "tools/zeb-sim/FrameLog.h"
+#include "tools/zeb-sim/FrameTracker.h"
+#include "tools/zeb-sim/SimConfig.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class PseudoTerminal;
+class QSocketNotifier;
+
+namespace ZebSim {
+
+// The serial line between a program and the simulated device. Two pseudo-terminal pairs: the program
+// opens one as its serial port, the device's own PARLINK stack opens the other, and the line carries
+// the bytes between their master sides. On the way it plays the line and the device's faults: it
+// echoes the program's bytes on a single-wire line, drops the wake-up string, tells the device which
+// of its addresses a request is for before the stack checks it, and alters the device's frames as
+// the fault plan says. Every frame in both directions goes to the frame log.
+class SimLine : public QObject {
+    Q_OBJECT
+public:
+    SimLine(const SimConfig &config, FrameLog *log, QObject *parent = nullptr);
+    ~SimLine() override;
+
+    bool open(QString *error);
+
+    // The side that a program opens as its serial port (or the link placed to it).
+    QString programPortPath() const;
+    // The side that the device's own stack opens.
+    QString devicePortPath() const;
+    // The baud rate the program has set on its side; -1 when it is not a standard rate.
+    int programLineSpeed() const;
+    int deviceLineSpeed() const;
+
+    int framesReceived() const { return mFromProgram.framesSeen(); }
+    int framesSent() const { return mFromDevice.framesSeen(); }
+    int wakeUpsReceived() const { return mWakeUp.wakeUpsSeen(); }
+    int burstAcknowledgesReceived() const { return mAcknowledges; }
+
+signals:
+    // The five address bytes of a request, before the device's stack receives them (direct only).
+    void requestAddressSeen(const QByteArray &address);
+    void frameReceived(const QByteArray &frame);
+    void frameSent(const QByteArray &frame);
+
+private:
+    void readProgramSide();
+    void readDeviceSide();
+    QByteArray faultsOnDeviceByte(const FrameTracker::Step &step, char byte, QString *note);
+    static void writeAll(int fd, const QByteArray &data);
+
+    SimConfig mConfig;
+    FrameLog *mLog;
+    std::unique_ptr<PseudoTerminal> mProgramSide;
+    std::unique_ptr<PseudoTerminal> mDeviceSide;
+    QSocketNotifier *mProgramNotifier = nullptr;
+    QSocketNotifier *mDeviceNotifier = nullptr;
+    FrameTracker mFromProgram;
+    FrameTracker mFromDevice;
+    WakeUpFilter mWakeUp;
+    int mAcknowledges = 0;
+    bool mLinkPlaced = false;
+    QString mSentNote;
+};
+
+} // namespace ZebSim
