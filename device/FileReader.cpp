@@ -3,6 +3,7 @@
 #include "device/ImportException.h"
 
 #include <fstream>
+#include <sstream>
 #include <iterator>
 #include <stdexcept>
 #include <system_error>
@@ -41,12 +42,13 @@ std::string FileReader::read() const
     if (!stream.is_open())
         throw IoException("Could not open " + sourceName);
 
-    std::string content{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    // A stream that hit end of file is fine; a failed extraction (also the one of an empty file)
-    // or a stream error is not.
-    if (stream.bad() || content.empty())
+    // One bulk copy of the stream buffer. Copying nothing at all (an empty file) sets the failbit,
+    // as does a stream error: both are read failures.
+    std::ostringstream content;
+    content << stream.rdbuf();
+    if (!content || stream.bad())
         throw IoException("Could not read " + sourceName);
-    return content;
+    return std::move(content).str();
 }
 
 } // namespace Thg::Tilo::Device

@@ -18,12 +18,14 @@
 #include <valijson/validation_results.hpp>
 #include <valijson/validator.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <map>
-#include <optional>
+#include <mutex>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -84,33 +86,54 @@ const Json &instanceAt(const Json &document, const Json::json_pointer &pointer)
 // valijson reads every integer as signed 64-bit, so an unsigned number above that range would be
 // checked as a negative one. Such numbers are checked as the largest signed one instead, which keeps
 // every verdict of the schemas' ranges (none of them lies above it).
-bool hasHugeUnsigned(const Json &json)
+constexpr auto largestSigned = std::numeric_limits<std::int64_t>::max();
+
+bool isHugeUnsigned(const Json &json)
 {
-    switch (json.type()) {
-    case Json::value_t::number_unsigned:
-        return json.get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
-    case Json::value_t::object:
-    case Json::value_t::array:
-        for (const Json &element : json) {
-            if (hasHugeUnsigned(element))
-                return true;
-        }
-        return false;
-    default:
-        return false;
-    }
+    return json.is_number_unsigned() && json.get<std::uint64_t>() > static_cast<std::uint64_t>(largestSigned);
 }
 
-void clampHugeUnsigned(Json &json)
+bool hasHugeUnsigned(const Json &json)
 {
-    if (json.is_number_unsigned()) {
-        if (hasHugeUnsigned(json))
-            json = std::numeric_limits<std::int64_t>::max();
-    } else if (json.is_structured()) {
-        for (Json &element : json)
-            clampHugeUnsigned(element);
-    }
+    if (json.is_structured())
+        return std::any_of(json.begin(), json.end(), [](const Json &element) { return hasHugeUnsigned(element); });
+    return isHugeUnsigned(json);
 }
+
+// Sets the huge unsigned numbers of a document to the largest signed one for as long as it lives,
+// and then puts them back; the description holds a few, and copying all of it for them would cost
+// a good part of its check.
+class HugeUnsignedClamp {
+public:
+    explicit HugeUnsignedClamp(Json &document)
+    {
+        collect(document);
+        for (Json *number : numbers)
+            *number = largestSigned;
+    }
+    ~HugeUnsignedClamp()
+    {
+        for (std::size_t i = 0; i < numbers.size(); ++i)
+            *numbers[i] = originals[i];
+    }
+    HugeUnsignedClamp(const HugeUnsignedClamp &) = delete;
+    HugeUnsignedClamp &operator=(const HugeUnsignedClamp &) = delete;
+
+private:
+    void collect(Json &json)
+    {
+        if (json.is_structured()) {
+            for (Json &element : json)
+                collect(element);
+        } else if (isHugeUnsigned(json)) {
+            numbers.push_back(&json);
+            originals.push_back(json.get<std::uint64_t>());
+        }
+    }
+
+    std::vector<Json *> numbers;
+    std::vector<std::uint64_t> originals;
+};
 
 // The schema documents of one compilation, made ready for the library: formats are never checked,
 // references are rebased to the root's directory, and a reference that leads only to itself (which
@@ -211,15 +234,16 @@ private:
     std::map<std::string, const Json *> documents;
 };
 
-std::unique_ptr<valijson::Schema> compile(Json &root, const Loader &loader)
+// Compiles `root`; every file fetched for it is appended to `files`.
+std::unique_ptr<valijson::Schema> compile(Json &root, const Loader &loader, std::vector<Loader::File> &files)
 {
     SchemaDocuments documents;
     documents.add(std::string(), root);
 
     auto schema = std::make_unique<valijson::Schema>();
-    const auto fetch = [&loader, &documents](const std::string &uri) -> const Json * {
+    const auto fetch = [&loader, &documents, &files](const std::string &uri) -> const Json * {
         auto document = std::make_unique<Json>();
-        loader(uri, *document);
+        files.push_back(loader.load(uri, *document));
         documents.add(Loader::relativePath(uri).generic_string(), *document);
         return document.release();
     };
@@ -246,16 +270,117 @@ std::unique_ptr<valijson::Schema> compile(Json &root, const Loader &loader)
     return schema;
 }
 
+// Whether the file at `path`, read as FileReader reads it, holds exactly `expected`. Anything that
+// keeps it from being read counts as a difference.
+bool holds(const std::filesystem::path &path, std::string_view expected)
+{
+    std::ifstream stream(path);
+    if (!stream.is_open())
+        return false;
+    std::array<char, 4096> buffer{};
+    std::size_t offset = 0;
+    while (stream) {
+        stream.read(buffer.data(), buffer.size());
+        const auto count = static_cast<std::size_t>(stream.gcount());
+        if (count > expected.size() - offset || expected.substr(offset, count) != std::string_view(buffer.data(), count))
+            return false;
+        offset += count;
+    }
+    return !stream.bad() && offset == expected.size();
+}
+
+// The program builds a new importer, and so compiles both schemas, for every import; compiling is
+// most of the time an import takes. Compiled schemas are therefore kept for the process, one per
+// root schema name, and handed out again while the root text and the bytes of every file the
+// compilation fetched are unchanged. Comparing bytes, not sizes and times, also catches a file
+// rewritten within one tick of the file system's clock. Only what compiled is kept, so every
+// failure comes from compiling afresh and reads as it always did.
+class CompiledSchemas {
+public:
+    static CompiledSchemas &instance()
+    {
+        static CompiledSchemas schemas;
+        return schemas;
+    }
+
+    std::shared_ptr<const valijson::Schema> find(const std::string &rootName, const std::string &rootText)
+    {
+        std::shared_ptr<const Entry> entry;
+        {
+            const std::lock_guard lock(mutex);
+            const auto it = entries.find(rootName);
+            if (it == entries.end())
+                return nullptr;
+            it->second.lastUse = ++uses;
+            entry = it->second.entry;
+        }
+        // The files are compared outside the lock; the entry itself never changes.
+        if (entry->rootText != rootText)
+            return nullptr;
+        for (const Loader::File &file : entry->files) {
+            if (!holds(file.path, file.text))
+                return nullptr;
+        }
+        return entry->schema;
+    }
+
+    void store(const std::string &rootName, std::string rootText, std::vector<Loader::File> files,
+               std::shared_ptr<const valijson::Schema> schema)
+    {
+        auto entry = std::make_shared<const Entry>(Entry{std::move(rootText), std::move(files), std::move(schema)});
+        // A replaced or evicted schema is freed after the lock is released; freeing one takes a while.
+        std::shared_ptr<const Entry> dropped;
+        const std::lock_guard lock(mutex);
+        Slot &slot = entries[rootName];
+        dropped = std::exchange(slot.entry, std::move(entry));
+        slot.lastUse = ++uses;
+        if (entries.size() > capacity) {
+            const auto oldest = std::min_element(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
+                return a.second.lastUse < b.second.lastUse;
+            });
+            dropped = std::move(oldest->second.entry);
+            entries.erase(oldest);
+        }
+    }
+
+private:
+    struct Entry {
+        std::string rootText;
+        std::vector<Loader::File> files;
+        std::shared_ptr<const valijson::Schema> schema;
+    };
+    struct Slot {
+        std::shared_ptr<const Entry> entry;
+        std::uint64_t lastUse = 0;
+    };
+
+    // The program uses two root schemas; the rest is room for tests and tools.
+    static constexpr std::size_t capacity = 16;
+
+    std::mutex mutex;
+    std::map<std::string, Slot> entries;
+    std::uint64_t uses = 0;
+};
+
 } // namespace
 
 JsonValidator::JsonValidator(const Reader &schemaReader)
 {
-    const Loader loader(std::filesystem::path(schemaReader.getSourceName()).parent_path());
+    const std::string &name = schemaReader.getSourceName();
+    const Loader loader(std::filesystem::path(name).parent_path());
     try {
-        Json root = Json::parse(schemaReader.read());
-        schema = compile(root, loader);
+        std::string text = schemaReader.read();
+        CompiledSchemas &compiled = CompiledSchemas::instance();
+        schema = compiled.find(name, text);
+        if (schema)
+            return;
+
+        Json root = Json::parse(text);
+        std::vector<Loader::File> files;
+        schema = compile(root, loader, files);
+        compiled.store(name, std::move(text), std::move(files), schema);
     } catch (const Json::exception &error) {
-        throw FormatMismatchException(schemaReader.getSourceName(), error.what());
+        throw FormatMismatchException(name, error.what());
     }
 }
 
@@ -265,15 +390,22 @@ JsonValidator &JsonValidator::operator=(JsonValidator &&) noexcept = default;
 
 void JsonValidator::validate(const Json &document, JsonValidationErrorHandler &handler) const
 {
-    std::optional<Json> clamped;
-    if (hasHugeUnsigned(document)) {
-        clamped = document;
-        clampHugeUnsigned(*clamped);
+    if (!hasHugeUnsigned(document)) {
+        check(document, handler);
+        return;
     }
+    Json copy = document;
+    const HugeUnsignedClamp clamp(copy);
+    check(copy, handler);
+}
 
+void JsonValidator::check(const Json &document, JsonValidationErrorHandler &handler) const
+{
+    // One library validator per call: its cache of regular expressions is the only state that
+    // validating writes, so one compiled schema serves any number of threads.
     valijson::Validator validator(valijson::Validator::kStrongTypes);
     valijson::ValidationResults results;
-    validator.validate(*schema, valijson::adapters::NlohmannJsonAdapter(clamped ? *clamped : document), &results);
+    validator.validate(*schema, valijson::adapters::NlohmannJsonAdapter(document), &results);
 
     for (const auto &result : results) {
         if (isSummary(result.description))
@@ -287,7 +419,10 @@ Json readAndValidate(const Reader &reader, const JsonValidator &validator)
 {
     Json document = Json::parse(reader.read());
     JsonValidationErrorHandler handler;
-    validator.validate(document, handler);
+    {
+        const HugeUnsignedClamp clamp(document);
+        validator.check(document, handler);
+    }
     if (handler)
         throw ValidationException(reader.getSourceName(), handler.takeErrors());
     return document;

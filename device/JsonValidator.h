@@ -14,7 +14,7 @@ class JsonValidationErrorHandler;
 class Reader;
 
 // A compiled JSON schema (draft-07) together with every schema file it references. Built once,
-// then only read.
+// then only read; several threads may validate with one validator at the same time.
 class JsonValidator {
 public:
     // Reads, parses and compiles the root schema; referenced files are fetched by a Loader from the
@@ -22,6 +22,10 @@ public:
     // FormatMismatchException naming the root schema. IoException and std::invalid_argument (a file
     // that is missing, a reference that cannot be loaded, a schema the validator refuses) pass
     // through.
+    //
+    // The compiled schema is shared with earlier validators of the same root schema as long as the
+    // root text and every referenced file still hold the bytes it was compiled from; the root is
+    // read every time, and any difference or failure compiles afresh, with the failures above.
     explicit JsonValidator(const Reader &schemaReader);
     ~JsonValidator();
     JsonValidator(JsonValidator &&) noexcept;
@@ -32,7 +36,11 @@ public:
     void validate(const nlohmann::json &document, JsonValidationErrorHandler &handler) const;
 
 private:
-    std::unique_ptr<valijson::Schema> schema;
+    // Checks a document whose numbers all fit the library's signed 64-bit reading.
+    void check(const nlohmann::json &document, JsonValidationErrorHandler &handler) const;
+    friend nlohmann::json readAndValidate(const Reader &reader, const JsonValidator &validator);
+
+    std::shared_ptr<const valijson::Schema> schema;
 };
 
 // Reads and parses the source's text and checks it against `validator`. Violations end in a

@@ -33,8 +33,15 @@ std::filesystem::path Loader::relativePath(const std::string &uri)
 
 void Loader::operator()(const std::string &uri, nlohmann::json &schemaOut) const
 {
-    const FileReader reader(baseDirectory / relativePath(uri));
-    schemaOut = nlohmann::json::parse(reader.read());
+    load(uri, schemaOut);
+}
+
+Loader::File Loader::load(const std::string &uri, nlohmann::json &schemaOut) const
+{
+    File file{baseDirectory / relativePath(uri), {}};
+    file.text = FileReader(file.path).read();
+    schemaOut = nlohmann::json::parse(file.text);
+    return file;
 }
 
 } // namespace Thg::Tilo::Device

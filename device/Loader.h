@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 
 namespace Thg::Tilo::Device {
 
@@ -19,6 +20,14 @@ public:
     // unreadable file fails as FileReader does; a file that is not JSON with the JSON library's
     // parse error.
     void operator()(const std::string &uri, nlohmann::json &schemaOut) const;
+
+    // As the call operator, and tells which file was read and the text it held, so that a compiled
+    // schema can later be checked against the files it came from.
+    struct File {
+        std::filesystem::path path;
+        std::string text;
+    };
+    File load(const std::string &uri, nlohmann::json &schemaOut) const;
 
     // The file below the base directory that `uri` names, relative to it and lexically normalised.
     static std::filesystem::path relativePath(const std::string &uri);

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cctype>
+#include <functional>
 #include <charconv>
 #include <climits>
 #include <stdexcept>
@@ -100,30 +101,42 @@ double stringToDouble(const std::string &text)
     return negative ? -number : number;
 }
 
-template <typename T>
-bool allLessEqual(const std::vector<T> &a, const std::vector<T> &b)
+// Lists of unequal size order by size; lists of equal size compare element by element, and hold
+// only when every element does. Two empty lists are equal, so they satisfy <= but not <, which is
+// what comparing their (equal) sizes gives.
+template <typename T, typename Compare>
+bool allElements(const std::vector<T> &a, const std::vector<T> &b, Compare compare)
 {
     if (a.size() != b.size())
         return a.size() < b.size();
+    if (a.empty())
+        return compare(a.size(), b.size());
     for (std::size_t i = 0; i < a.size(); ++i) {
-        if (!(a[i] <= b[i]))
+        if (!compare(a[i], b[i]))
             return false;
     }
     return true;
 }
 
-template <typename T>
-bool allLess(const std::vector<T> &a, const std::vector<T> &b)
+// The ordering behind both comparison operators; `compare` is std::less<> or std::less_equal<>.
+template <typename Compare>
+bool compareValues(const Value &a, const Value &b, Compare compare)
 {
-    if (a.size() != b.size())
-        return a.size() < b.size();
-    if (a.empty())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (!(a[i] < b[i]))
-            return false;
+    if (a.type != b.type)
+        return a.type < b.type;
+    switch (a.type) {
+    case DataType::ARRBYTE:
+        return allElements(a.toU8Array(), b.toU8Array(), compare);
+    case DataType::ARRFLOAT32:
+        return allElements(a.toFloatArray(), b.toFloatArray(), compare);
+    case DataType::ARRFLOAT64:
+        return allElements(a.toDoubleArray(), b.toDoubleArray(), compare);
+    default:
+        if (a.length != b.length)
+            return a.length < b.length;
+        // Alternatives by index first, then their contents; a NaN is never <= anything.
+        return compare(a.data, b.data);
     }
-    return true;
 }
 
 } // namespace
@@ -305,39 +318,12 @@ std::vector<float> Value::toFloatArray() const
 
 bool Value::operator<=(const Value &other) const
 {
-    if (type != other.type)
-        return type < other.type;
-    switch (type) {
-    case DataType::ARRBYTE:
-        return allLessEqual(toU8Array(), other.toU8Array());
-    case DataType::ARRFLOAT32:
-        return allLessEqual(toFloatArray(), other.toFloatArray());
-    case DataType::ARRFLOAT64:
-        return allLessEqual(toDoubleArray(), other.toDoubleArray());
-    default:
-        if (length != other.length)
-            return length < other.length;
-        // Alternatives by index first, then their contents; a NaN is never <= anything.
-        return data <= other.data;
-    }
+    return compareValues(*this, other, std::less_equal<>());
 }
 
 bool Value::operator<(const Value &other) const
 {
-    if (type != other.type)
-        return type < other.type;
-    switch (type) {
-    case DataType::ARRBYTE:
-        return allLess(toU8Array(), other.toU8Array());
-    case DataType::ARRFLOAT32:
-        return allLess(toFloatArray(), other.toFloatArray());
-    case DataType::ARRFLOAT64:
-        return allLess(toDoubleArray(), other.toDoubleArray());
-    default:
-        if (length != other.length)
-            return length < other.length;
-        return data < other.data;
-    }
+    return compareValues(*this, other, std::less<>());
 }
 
 } // namespace Thg::Tilo::Device

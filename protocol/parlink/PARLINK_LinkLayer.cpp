@@ -83,14 +83,7 @@ PARLINK_LinkLayer::~PARLINK_LinkLayer()
     mPowerCycle->cancelAndWait();
 
     emit portClose();
-    mResponseTimer->stop();
-    mBurstWatchdog->stop();
-    mBurstAckDelay->stop();
-    mRoundTrip.invalidate();
-    sessionSetBurstModeState(false);
-    sessionSetState(S::PARLINK_ENUM_SESSION_STATE_INACTIVE);
-    mSessionRunning = false;
-    sessionSetRunning(false);
+    sessionStop();
     mIoThread->quit();
     mIoThread->wait();
 }

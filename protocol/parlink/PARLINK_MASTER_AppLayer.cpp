@@ -90,11 +90,12 @@ QByteArray PARLINK_MASTER_AppLayer::buildRequest(PARLINK_Session *session,
         = PARLINK_FieldCodec::encodeRequestFrame(command, session->getAddress(), fields);
     if (frame)
         return *frame;
-    // Only a malformed 131 cannot be laid out, and the clamp above prevents that; send the bare
-    // header rather than nothing, so that the device's answer still advances the queue.
+    // Only a malformed 131 cannot be laid out, and the clamp above prevents that; send the header
+    // with no data rather than nothing, so that the device's answer still advances the queue.
     QByteArray header(1, PARLINK_FieldCodec::RequestDelimiter);
     header.append(session->getAddress());
     header.append(char(command));
+    header.append('\0');
     return header;
 }
 

@@ -8,6 +8,8 @@
 #include "device/Importer.h"
 #include "device/Validator.h"
 
+#include "device/DeviceTestChecks.h"
+
 #include <QDir>
 #include <QtTest>
 
@@ -19,6 +21,7 @@
 #include <vector>
 
 using namespace Thg::Tilo::Device;
+using namespace DeviceTestChecks;
 
 namespace {
 
@@ -53,14 +56,6 @@ Importer makeImporter()
     return Importer({"Resources/DeviceDescription.schema.json", "Resources/DeviceSettings.schema.json"});
 }
 
-QString joined(const std::vector<std::string> &lines)
-{
-    QStringList list;
-    for (const auto &line : lines)
-        list << QString::fromStdString(line);
-    return list.join('\n');
-}
-
 // Runs `import` and turns every failure into a test failure that shows the findings.
 template <typename T, typename F>
 std::optional<T> importOrFail(F import, QString &failure)
@@ -68,7 +63,7 @@ std::optional<T> importOrFail(F import, QString &failure)
     try {
         return import();
     } catch (const ValidationException &e) {
-        failure = QString::fromStdString(e.what()) + '\n' + joined(e.getErrors());
+        failure = QString::fromStdString(e.what()) + '\n' + linesOf(e.getErrors()).join('\n');
     } catch (const std::exception &e) {
         failure = QString::fromStdString(e.what());
     }
@@ -109,18 +104,13 @@ private slots:
 
     void mediaFiles_areExactlyTheBuiltInList();
 
-    void mediaFile_importsAndMatchesDescription_data();
-    void mediaFile_importsAndMatchesDescription();
-    void mediaFile_mergesIntoParametersAndYieldsByteImages_data();
-    void mediaFile_mergesIntoParametersAndYieldsByteImages();
-    void mediaFile_curveIsPlausible_data();
-    void mediaFile_curveIsPlausible();
+    void mediaFile_matchesDescriptionMergesAndHoldsAPlausibleCurve_data();
+    void mediaFile_matchesDescriptionMergesAndHoldsAPlausibleCurve();
 
     void water_holdsTheShippedCurve();
     void variants_differInTheirSensorSettings();
 
 private:
-    void mediaFiles_data();
     std::optional<DeviceSettings> importMedium(const QString &path);
 
     std::unique_ptr<Importer> importer;
@@ -153,12 +143,8 @@ void TestBuiltinData::description_importsWithoutFinding()
 {
     // initTestCase has imported it; the rules of the import ran inside. Run them once more by hand
     // so that a finding shows here with its text even if the importer stopped running them.
-    ValidationResult result;
-    validator().deviceRules[0](*description, result);
-    validator().validate(description->deviceParameterSets, result);
-    validator().validate(description->subdeviceParameterSets, result);
-    validator().traitsRules[0](description->traits, result);
-    QVERIFY2(result.empty(), qPrintable(joined(result)));
+    const QStringList findings = linesOf(validateDescription(*description));
+    QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
 }
 
 void TestBuiltinData::description_offersWhatTheProgramReads()
@@ -219,7 +205,7 @@ void TestBuiltinData::mediaFiles_areExactlyTheBuiltInList()
     QCOMPARE(found, expected);
 }
 
-void TestBuiltinData::mediaFiles_data()
+void TestBuiltinData::mediaFile_matchesDescriptionMergesAndHoldsAPlausibleCurve_data()
 {
     QTest::addColumn<QString>("path");
     const QDir dir(mediaDirectory);
@@ -227,34 +213,14 @@ void TestBuiltinData::mediaFiles_data()
         QTest::newRow(qPrintable(name)) << dir.filePath(name);
 }
 
-void TestBuiltinData::mediaFile_importsAndMatchesDescription_data()
-{
-    mediaFiles_data();
-}
-
-void TestBuiltinData::mediaFile_importsAndMatchesDescription()
+void TestBuiltinData::mediaFile_matchesDescriptionMergesAndHoldsAPlausibleCurve()
 {
     QFETCH(QString, path);
     const auto settings = importMedium(path);
     QVERIFY(settings);
 
-    ValidationResult result;
-    validator().deviceSettingsDeviceRules[0](*settings, *description, result);
-    validator().validate(settings->deviceParameterSets, description->deviceParameterSets, result);
-    validator().validate(settings->subdeviceParameterSets, description->subdeviceParameterSets, result);
-    QVERIFY2(result.empty(), qPrintable(joined(result)));
-}
-
-void TestBuiltinData::mediaFile_mergesIntoParametersAndYieldsByteImages_data()
-{
-    mediaFiles_data();
-}
-
-void TestBuiltinData::mediaFile_mergesIntoParametersAndYieldsByteImages()
-{
-    QFETCH(QString, path);
-    const auto settings = importMedium(path);
-    QVERIFY(settings);
+    const QStringList findings = linesOf(validateSettingsAgainst(*settings, *description));
+    QVERIFY2(findings.isEmpty(), qPrintable(findings.join('\n')));
 
     // What the parameterize workflow does for a device reporting V02.11 with a V02.00 sensor (and
     // for the older V02.01 board): copy the described parameter, set the medium's value on it.
@@ -279,18 +245,6 @@ void TestBuiltinData::mediaFile_mergesIntoParametersAndYieldsByteImages()
             QCOMPARE(merged.currentValue.toBytes(merged.length).size(), expectedSize);
         }
     }
-}
-
-void TestBuiltinData::mediaFile_curveIsPlausible_data()
-{
-    mediaFiles_data();
-}
-
-void TestBuiltinData::mediaFile_curveIsPlausible()
-{
-    QFETCH(QString, path);
-    const auto settings = importMedium(path);
-    QVERIFY(settings);
 
     const std::string label = std::get<std::string>(settingOf(*settings, false, "V02.11", "ProductVariantName").value.data);
     QVERIFY2(!label.empty() && label.size() <= 16, label.c_str());

@@ -2,6 +2,8 @@
 #include "device/Format.h"
 #include "device/ImportException.h"
 
+#include "device/DeviceTestChecks.h"
+
 #include <QtTest>
 
 #include <nlohmann/json.hpp>
@@ -11,6 +13,9 @@
 
 using namespace Thg::Tilo::Device;
 using Json = nlohmann::json;
+using DeviceTestChecks::messageOf;
+
+Q_DECLARE_METATYPE(Thg::Tilo::Device::DataType)
 
 namespace {
 
@@ -21,17 +26,15 @@ const char *const minimalTraits = R"({
   "Test": { "SlotCount": 1, "CalibrationQueueAddress": 1, "GeneralQueueAddress": 0, "CurrentConsumptionMin_mA": 0.0,
             "CurrentConsumptionMax_mA": 0.0, "ProgressStepCount": 1, "SensorResistor": false } })";
 
-// A description whose device set V02.11 holds the one parameter given as JSON text.
-Json descriptionWith(const char *parameter)
-{
-    return Json::parse(std::string(R"({ "Identity": "M7Q4-ZEB", "Traits": )") + minimalTraits +
-                       R"(, "DeviceParameterSets": [ { "Version": "V02.11", "Parameters": [ )" + parameter + " ] } ] }");
-}
-
-Parameter readParameter(const char *parameter)
+// Reads the one parameter of device set V02.11 of a description: a parameter named P at address 1
+// with the further `fields` given as JSON members.
+Parameter readParameter(const char *fields)
 {
     Device device;
-    from_json(descriptionWith(parameter), device);
+    from_json(Json::parse(std::string(R"({ "Identity": "M7Q4-ZEB", "Traits": )") + minimalTraits +
+                          R"(, "DeviceParameterSets": [ { "Version": "V02.11", "Parameters": [ )" +
+                          R"({ "Name": "P", "Description": "", "Address": 1, )" + fields + " } ] } ] }"),
+              device);
     return device.deviceParameterSets.begin()->second.parameters.begin()->second;
 }
 
@@ -42,17 +45,6 @@ ParameterSetting readSetting(const char *setting)
                           setting + " ] } ] }"),
               settings);
     return settings.subdeviceParameterSets.begin()->second.parameters.begin()->second;
-}
-
-template <typename Exception, typename Function>
-std::optional<std::string> messageOf(Function function)
-{
-    try {
-        function();
-    } catch (const Exception &error) {
-        return std::string(error.what());
-    }
-    return std::nullopt;
 }
 
 } // namespace
@@ -106,45 +98,44 @@ void TestDeviceJson::repeatedIdentifier_failsWithKind()
 void TestDeviceJson::typedParameter_readsValuesByType_data()
 {
     QTest::addColumn<QString>("parameter");
-    QTest::addColumn<int>("type");
+    QTest::addColumn<DataType>("type");
     QTest::addColumn<int>("length");
     QTest::addColumn<QString>("minValue");
     QTest::addColumn<QString>("defaultValue");
     QTest::addColumn<QString>("maxValue");
 
-    const auto u8 = static_cast<int>(DataType::DBYTEU8);
     QTest::newRow("u8 default cut to 8 bits")
-        << R"({ "Name": "P", "Description": "", "Type": "DBYTEU8", "Address": 1, "MinValue": 0, "DefaultValue": 300, "MaxValue": 255 })"
-        << u8 << 1 << "0" << "44" << "255";
+        << R"("Type": "DBYTEU8", "MinValue": 0, "DefaultValue": 300, "MaxValue": 255)"
+        << DataType::DBYTEU8 << 1 << "0" << "44" << "255";
     QTest::newRow("u16 floating numbers truncated toward zero")
-        << R"({ "Name": "P", "Description": "", "Type": "DBYTEU16", "Address": 1, "MinValue": 0.9, "DefaultValue": 7.99, "MaxValue": 65535.5 })"
-        << static_cast<int>(DataType::DBYTEU16) << 1 << "0" << "7" << "65535";
+        << R"("Type": "DBYTEU16", "MinValue": 0.9, "DefaultValue": 7.99, "MaxValue": 65535.5)"
+        << DataType::DBYTEU16 << 1 << "0" << "7" << "65535";
     // Far beyond the width: saturated, then cut, never an undefined conversion.
     QTest::newRow("u32 huge floating number")
-        << R"({ "Name": "P", "Description": "", "Type": "DBYTEU32", "Address": 1, "MinValue": 0, "DefaultValue": 1e30, "MaxValue": 1e30 })"
-        << static_cast<int>(DataType::DBYTEU32) << 1 << "0" << "4294967295" << "4294967295";
+        << R"("Type": "DBYTEU32", "MinValue": 0, "DefaultValue": 1e30, "MaxValue": 1e30)"
+        << DataType::DBYTEU32 << 1 << "0" << "4294967295" << "4294967295";
     QTest::newRow("i64 negative")
-        << R"({ "Name": "P", "Description": "", "Type": "DBYTEI64", "Address": 1, "MinValue": -5, "DefaultValue": -2.7, "MaxValue": 9 })"
-        << static_cast<int>(DataType::DBYTEI64) << 1 << "-5" << "-2" << "9";
+        << R"("Type": "DBYTEI64", "MinValue": -5, "DefaultValue": -2.7, "MaxValue": 9)"
+        << DataType::DBYTEI64 << 1 << "-5" << "-2" << "9";
     QTest::newRow("byte list takes the default's length, not Length")
-        << R"({ "Name": "P", "Description": "", "Type": "ARRBYTE", "Address": 1, "Length": 3, "MinValue": [0, 0], "DefaultValue": [1, 258], "MaxValue": [9, 9] })"
-        << static_cast<int>(DataType::ARRBYTE) << 2 << "0;0" << "1;2" << "9;9";
+        << R"("Type": "ARRBYTE", "Length": 3, "MinValue": [0, 0], "DefaultValue": [1, 258], "MaxValue": [9, 9])"
+        << DataType::ARRBYTE << 2 << "0;0" << "1;2" << "9;9";
     QTest::newRow("UNKNOWN reads no values")
-        << R"({ "Name": "P", "Description": "", "Type": "UNKNOWN", "Address": 1, "MinValue": 0, "DefaultValue": 1, "MaxValue": 2 })"
-        << static_cast<int>(DataType::UNKNOWN) << 0 << "" << "" << "";
+        << R"("Type": "UNKNOWN", "MinValue": 0, "DefaultValue": 1, "MaxValue": 2)"
+        << DataType::UNKNOWN << 0 << "" << "" << "";
 }
 
 void TestDeviceJson::typedParameter_readsValuesByType()
 {
     QFETCH(QString, parameter);
-    QFETCH(int, type);
+    QFETCH(DataType, type);
     QFETCH(int, length);
     QFETCH(QString, minValue);
     QFETCH(QString, defaultValue);
     QFETCH(QString, maxValue);
 
     const Parameter read = readParameter(parameter.toUtf8().constData());
-    QCOMPARE(static_cast<int>(read.type), type);
+    QCOMPARE(read.type, type);
     QCOMPARE(int(read.length), length);
     QCOMPARE(read.currentValue.type, DataType::UNKNOWN);
     if (minValue.isEmpty()) {
@@ -160,32 +151,32 @@ void TestDeviceJson::typedParameter_readsValuesByType()
 void TestDeviceJson::stringPath_takesLengthAndBecomesString_data()
 {
     QTest::addColumn<QString>("parameter");
-    QTest::addColumn<int>("type");
+    QTest::addColumn<DataType>("type");
     QTest::addColumn<int>("length");
     QTest::addColumn<QString>("defaultValue");
     QTest::addColumn<bool>("hasReferences");
 
     QTest::newRow("u16 with Length and a string default")
-        << R"({ "Name": "P", "Description": "", "Type": "DBYTEU16", "Address": 1, "Length": 4, "DefaultValue": "abc", "RefMin": 3, "RefMax": 5 })"
-        << static_cast<int>(DataType::ARRSTRING) << 4 << "abc" << true;
+        << R"("Type": "DBYTEU16", "Length": 4, "DefaultValue": "abc", "RefMin": 3, "RefMax": 5)"
+        << DataType::ARRSTRING << 4 << "abc" << true;
     QTest::newRow("string with limits still takes the string path")
-        << R"({ "Name": "P", "Description": "", "Type": "ARRSTRING", "Address": 1, "Length": 16, "MinValue": 0, "DefaultValue": "Water", "MaxValue": 0 })"
-        << static_cast<int>(DataType::ARRSTRING) << 16 << "Water" << false;
+        << R"("Type": "ARRSTRING", "Length": 16, "MinValue": 0, "DefaultValue": "Water", "MaxValue": 0)"
+        << DataType::ARRSTRING << 16 << "Water" << false;
     QTest::newRow("no limits and no Length: nothing read")
-        << R"({ "Name": "P", "Description": "", "Type": "DFLOAT32", "Address": 1, "DefaultValue": "x", "RefMin": 3, "RefMax": 5 })"
-        << static_cast<int>(DataType::DFLOAT32) << 0 << "" << false;
+        << R"("Type": "DFLOAT32", "DefaultValue": "x", "RefMin": 3, "RefMax": 5)"
+        << DataType::DFLOAT32 << 0 << "" << false;
 }
 
 void TestDeviceJson::stringPath_takesLengthAndBecomesString()
 {
     QFETCH(QString, parameter);
-    QFETCH(int, type);
+    QFETCH(DataType, type);
     QFETCH(int, length);
     QFETCH(QString, defaultValue);
     QFETCH(bool, hasReferences);
 
     const Parameter read = readParameter(parameter.toUtf8().constData());
-    QCOMPARE(static_cast<int>(read.type), type);
+    QCOMPARE(read.type, type);
     QCOMPARE(int(read.length), length);
     QVERIFY(!read.minValue && !read.maxValue);
     if (defaultValue.isEmpty()) {
@@ -201,12 +192,12 @@ void TestDeviceJson::stringPath_takesLengthAndBecomesString()
 
 void TestDeviceJson::unrecognisedType_readsOnlyIoLinkAndTags()
 {
-    const Parameter read = readParameter(R"({ "Name": "P", "Description": "d", "Type": "DBYTEU9", "Address": 7,
-        "Length": 4, "MinValue": 0, "DefaultValue": 1, "MaxValue": 2, "RefMin": 3, "RefMax": 5, "Tags": [ "FLOW" ],
-        "IoLink": { "Address": 12, "FactoryAccess": "ReadWrite", "UserAccess": "Write", "Menu": [ "A", "B" ] } })");
+    const Parameter read = readParameter(R"("Type": "DBYTEU9", "Length": 4, "MinValue": 0, "DefaultValue": 1, "MaxValue": 2,
+        "RefMin": 3, "RefMax": 5, "Tags": [ "FLOW" ],
+        "IoLink": { "Address": 12, "FactoryAccess": "ReadWrite", "UserAccess": "Write", "Menu": [ "A", "B" ] })");
     QCOMPARE(read.type, DataType::UNKNOWN);
     QCOMPARE(int(read.length), 0);
-    QCOMPARE(int(read.address), 7);
+    QCOMPARE(int(read.address), 1);
     QCOMPARE(read.defaultValue.type, DataType::UNKNOWN);
     QVERIFY(!read.minValue && !read.maxValue && !read.refMin && !read.refMax);
     QCOMPARE(read.tags, std::vector<Tag>{Tag::FLOW});
@@ -219,15 +210,14 @@ void TestDeviceJson::unrecognisedType_readsOnlyIoLinkAndTags()
 
 void TestDeviceJson::tags_skipUnknownAndKeepRepeats()
 {
-    const Parameter read = readParameter(
-        R"({ "Name": "P", "Description": "", "Type": "DBYTEU8", "Address": 1, "Tags": [ "FLOW", "FLUX", "FLOW" ] })");
+    const Parameter read = readParameter(R"("Type": "DBYTEU8", "Tags": [ "FLOW", "FLUX", "FLOW" ])");
     QCOMPARE(read.tags, (std::vector<Tag>{Tag::FLOW, Tag::FLOW}));
 }
 
 void TestDeviceJson::ioLink_unknownAccessTextIsRead()
 {
-    const Parameter read = readParameter(R"({ "Name": "P", "Description": "", "Type": "DBYTEU8", "Address": 1,
-        "IoLink": { "Address": 1, "FactoryAccess": "readwrite", "UserAccess": "Write", "Menu": [] } })");
+    const Parameter read = readParameter(
+        R"("Type": "DBYTEU8", "IoLink": { "Address": 1, "FactoryAccess": "readwrite", "UserAccess": "Write", "Menu": [] })");
     QCOMPARE(read.ioLink->factoryAccess, AccessRight::Read);
     QCOMPARE(read.ioLink->userAccess, AccessRight::Write);
 }
@@ -235,32 +225,32 @@ void TestDeviceJson::ioLink_unknownAccessTextIsRead()
 void TestDeviceJson::setting_readsValueByType_data()
 {
     QTest::addColumn<QString>("setting");
-    QTest::addColumn<int>("type");
+    QTest::addColumn<DataType>("type");
     QTest::addColumn<int>("length");
     QTest::addColumn<QString>("text");
 
     QTest::newRow("u16 cut to the width") << R"({ "Name": "Curve[1].L", "Type": "DBYTEU16", "Value": 65545 })"
-                                          << static_cast<int>(DataType::DBYTEU16) << 1 << "9";
+                                          << DataType::DBYTEU16 << 1 << "9";
     QTest::newRow("u64 full range") << R"({ "Name": "S", "Type": "DBYTEU64", "Value": 18446744073709551615 })"
-                                    << static_cast<int>(DataType::DBYTEU64) << 1 << "18446744073709551615";
+                                    << DataType::DBYTEU64 << 1 << "18446744073709551615";
     QTest::newRow("string") << R"({ "Name": "S", "Type": "ARRSTRING", "Value": "Water" })"
-                            << static_cast<int>(DataType::ARRSTRING) << 5 << "Water";
+                            << DataType::ARRSTRING << 5 << "Water";
     QTest::newRow("double list") << R"({ "Name": "S", "Type": "ARRFLOAT64", "Value": [0.0, 10.0, 20.0] })"
-                                 << static_cast<int>(DataType::ARRFLOAT64) << 3 << "";
+                                 << DataType::ARRFLOAT64 << 3 << "";
     QTest::newRow("unrecognised type keeps nothing") << R"({ "Name": "S", "Type": "DOUBLE", "Value": [] })"
-                                                     << static_cast<int>(DataType::UNKNOWN) << 1 << "";
+                                                     << DataType::UNKNOWN << 1 << "";
 }
 
 void TestDeviceJson::setting_readsValueByType()
 {
     QFETCH(QString, setting);
-    QFETCH(int, type);
+    QFETCH(DataType, type);
     QFETCH(int, length);
     QFETCH(QString, text);
 
     const ParameterSetting read = readSetting(setting.toUtf8().constData());
-    QCOMPARE(static_cast<int>(read.type), type);
-    QCOMPARE(static_cast<int>(read.value.type), type);
+    QCOMPARE(read.type, type);
+    QCOMPARE(read.value.type, type);
     QCOMPARE(int(read.value.length), length);
     if (!text.isEmpty())
         QCOMPARE(QString::fromStdString(read.value.toString()), text);

@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include <algorithm>
+
 using namespace Thg::Tilo::Device;
 
 namespace {
@@ -17,24 +19,18 @@ inline constexpr EnumNameTable fruitNames{std::to_array<EnumName<Fruit>>({
 static_assert(fruitNames.name(Fruit::Pear) == "Pear");
 static_assert(fruitNames.value("Plum") == Fruit::Plum);
 static_assert(!fruitNames.value("plum").has_value());
+static_assert(!fruitNames.name(static_cast<Fruit>(2)).has_value());
+static_assert(std::ranges::all_of(fruitNames.entries(), [](const EnumName<Fruit> &entry) {
+    return fruitNames.value(entry.name) == entry.value && fruitNames.name(entry.value) == entry.name;
+}));
 } // namespace
 
 class TestEnumNames : public QObject {
     Q_OBJECT
 private slots:
-    void roundTrip();
     void lookup_isExactAndCaseSensitive_data();
     void lookup_isExactAndCaseSensitive();
-    void unknownValue_hasNoName();
 };
-
-void TestEnumNames::roundTrip()
-{
-    for (const auto &entry : fruitNames.entries()) {
-        QCOMPARE(fruitNames.value(entry.name), std::optional<Fruit>(entry.value));
-        QCOMPARE(fruitNames.name(entry.value), std::optional<std::string_view>(entry.name));
-    }
-}
 
 void TestEnumNames::lookup_isExactAndCaseSensitive_data()
 {
@@ -54,11 +50,6 @@ void TestEnumNames::lookup_isExactAndCaseSensitive()
     QFETCH(bool, found);
     const std::string text = name.toStdString();
     QCOMPARE(fruitNames.value(text).has_value(), found);
-}
-
-void TestEnumNames::unknownValue_hasNoName()
-{
-    QVERIFY(!fruitNames.name(static_cast<Fruit>(2)).has_value());
 }
 
 QTEST_APPLESS_MAIN(TestEnumNames)

@@ -1,6 +1,7 @@
 #include "device/FileReader.h"
 #include "device/ImportException.h"
 
+#include "device/DeviceTestChecks.h"
 #include "device/DeviceTestFiles.h"
 
 #include <QtTest>
@@ -9,6 +10,7 @@
 
 using namespace Thg::Tilo::Device;
 using namespace DeviceTestFiles;
+using DeviceTestChecks::messageOf;
 
 class TestFileReader : public QObject {
     Q_OBJECT
@@ -35,12 +37,8 @@ void TestFileReader::unusablePath_isRejected()
     QTemporaryDir dir;
     QVERIFY(dir.isValid() && QDir(dir.path()).mkdir("dir"));
     const std::string path = QDir::cleanPath(dir.filePath(name)).toStdString();
-    try {
-        FileReader reader(path);
-        QFAIL("no exception");
-    } catch (const std::invalid_argument &error) {
-        QCOMPARE(std::string(error.what()), path + suffix.toStdString());
-    }
+    QCOMPARE(messageOf<std::invalid_argument>([&] { FileReader reader(path); }),
+             std::optional(path + suffix.toStdString()));
 }
 
 void TestFileReader::relativePath_isResolvedAtConstruction()
@@ -68,20 +66,10 @@ void TestFileReader::read_givesWholeContentOrFails()
 
     // Gone after construction: the reader reports it when it is read.
     QVERIFY(QFile::remove(QString::fromStdString(path)));
-    try {
-        reader.read();
-        QFAIL("no exception");
-    } catch (const IoException &error) {
-        QCOMPARE(std::string(error.what()), "Could not open " + path);
-    }
+    QCOMPARE(messageOf<IoException>([&] { reader.read(); }), std::optional("Could not open " + path));
 
     const std::string empty = write(dir, "empty.para.json", "");
-    try {
-        FileReader(empty).read();
-        QFAIL("no exception");
-    } catch (const IoException &error) {
-        QCOMPARE(std::string(error.what()), "Could not read " + empty);
-    }
+    QCOMPARE(messageOf<IoException>([&] { FileReader(empty).read(); }), std::optional("Could not read " + empty));
 }
 
 QTEST_GUILESS_MAIN(TestFileReader)

@@ -72,6 +72,32 @@ std::string failureOf(Import import)
     return "imported";
 }
 
+// The lines of the ValidationException that `import` raises, or "imported".
+template <typename Import>
+QStringList violationLines(Import import)
+{
+    try {
+        import();
+    } catch (const ValidationException &error) {
+        QStringList lines;
+        for (const auto &line : error.getErrors())
+            lines << QString::fromStdString(line);
+        return lines;
+    } catch (const std::exception &error) {
+        return {QString("other: ") + error.what()};
+    }
+    return {"imported"};
+}
+
+// Copies the schema files into `dir`, where no importer has read them yet.
+Importer::Config copiedSchemas(const QTemporaryDir &dir)
+{
+    for (const QFileInfo &file : QDir("Resources").entryInfoList({"*.json"}, QDir::Files))
+        QFile::copy(file.filePath(), dir.filePath(file.fileName()));
+    return {dir.filePath("DeviceDescription.schema.json").toStdString(),
+            dir.filePath("DeviceSettings.schema.json").toStdString()};
+}
+
 } // namespace
 
 class TestImporter : public QObject {
@@ -89,6 +115,8 @@ private slots:
     void soundDescription_isImported();
     void emptyFile_cannotBeRead();
     void missingSchemas_nameSettingsSchemaFirst();
+    void laterImporter_reportsAsFirst_data();
+    void laterImporter_reportsAsFirst();
 
 private:
     std::optional<Importer> importer;
@@ -291,6 +319,51 @@ void TestImporter::missingSchemas_nameSettingsSchemaFirst()
                                  QDir::cleanPath(files.filePath("Resources/DeviceSettings.schema.json")).toStdString() +
                                  " does not exist";
     QCOMPARE(failureOf([] { Importer importer(schemas); }), expected);
+}
+
+void TestImporter::laterImporter_reportsAsFirst_data()
+{
+    QTest::addColumn<bool>("asDescription");
+    // JSON pointer, new value, pointer, value ...
+    QTest::addColumn<QStringList>("changes");
+    QTest::addColumn<QStringList>("lines");
+
+    QTest::newRow("description, faults in three schema files")
+        << true
+        << QStringList{"/DeviceParameterSets/0/Parameters/0/Address", "65536", "/Traits/Interface/Address/4", "256",
+                       "/DeviceParameterSets/0/Parameters/0/Tags", "[1]"}
+        << QStringList{"/DeviceParameterSets/0/Parameters/0/Address: Expected number less than 65536.000000",
+                       "/DeviceParameterSets/0/Parameters/0/Tags/0: Value type not permitted by 'type' constraint.",
+                       "/Traits/Interface/Address/4: Expected number less than 256.000000"};
+    QTest::newRow("media file, faults in the root and a conditional schema")
+        << false
+        << QStringList{"/SubdeviceParameterSets/0/Parameters/0/Value", "256", "/Identity", "5"}
+        << QStringList{"/Identity: Value type not permitted by 'type' constraint.",
+                       "/SubdeviceParameterSets/0/Parameters/0/Value: Expected number less than 256.000000"};
+}
+
+void TestImporter::laterImporter_reportsAsFirst()
+{
+    QFETCH(bool, asDescription);
+    QFETCH(QStringList, changes);
+    QFETCH(QStringList, lines);
+
+    Json document = asDescription ? soundDescription() : mediaWith("DBYTEU8", "1");
+    for (qsizetype i = 0; i + 1 < changes.size(); i += 2)
+        document[Json::json_pointer(changes[i].toStdString())] = Json::parse(changes[i + 1].toStdString());
+    const std::string path = write(files, asDescription ? "Faults.desc.json" : "Faults.para.json", document.dump());
+    const FileReader reader(path);
+
+    // The first importer of a schema compiles it; the later ones get what it compiled.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const Importer::Config config = copiedSchemas(dir);
+    for (int i = 0; i < 3; ++i) {
+        const Importer importer(config);
+        const QStringList found = asDescription ? violationLines([&] { importer.importDevice(reader); })
+                                                : violationLines([&] { importer.importDeviceSettings(reader); });
+        QCOMPARE(found, lines);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestImporter)

@@ -9,8 +9,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace Thg::Tilo::Device;
@@ -36,16 +38,51 @@ std::optional<Lines> violations(const std::string &schema, const std::string &do
     return std::nullopt;
 }
 
-// What building an importer whose description schema is `root` (in `dir`) fails with.
-std::optional<std::string> importerFailure(const QTemporaryDir &dir, const std::string &root)
+// What building an importer fails with.
+std::optional<std::string> importerFailure(const Importer::Config &config)
 {
-    const std::string settings = write(dir, "Settings.schema.json", R"({ "type": "object" })");
     try {
-        Importer importer({root, settings});
+        Importer importer(config);
     } catch (const std::exception &error) {
         return std::string(error.what());
     }
     return std::nullopt;
+}
+
+// What building an importer whose description schema is `root` (in `dir`) fails with.
+std::optional<std::string> importerFailure(const QTemporaryDir &dir, const std::string &root)
+{
+    return importerFailure({root, write(dir, "Settings.schema.json", R"({ "type": "object" })")});
+}
+
+// A root schema split over three more files, two of them in a subdirectory. Documents are checked
+// with {"A": 2, "B": {"C": 2}}, which breaks both limits of 1.
+const char *const splitRoot = R"({ "properties": { "A": { "$ref": "Common.schema.json#/definitions/a" },
+                                                   "B": { "$ref": "parts/Part.schema.json" } } })";
+const char *const splitCommon = R"({ "definitions": { "a": { "maximum": 1 } } })";
+const char *const splitPart = R"({ "properties": { "C": { "$ref": "Leaf.schema.json" } } })";
+const char *const splitLeaf = R"({ "maximum": 1 })";
+const char *const splitDocument = R"({ "A": 2, "B": { "C": 2 } })";
+
+// Writes the split schema into `dir`; returns the root's path.
+std::string writeSplitSchema(const QTemporaryDir &dir)
+{
+    write(dir, "Common.schema.json", splitCommon);
+    write(dir, "parts/Part.schema.json", splitPart);
+    write(dir, "parts/Leaf.schema.json", splitLeaf);
+    return write(dir, "Root.schema.json", splitRoot);
+}
+
+// The violation lines of `document` against the schema file at `root`, read afresh from disk.
+Lines linesAgainstFile(const std::string &root, const std::string &document)
+{
+    const JsonValidator validator{FileReader(root)};
+    try {
+        readAndValidate(StringReader("x.para.json", document), validator);
+    } catch (const ValidationException &error) {
+        return error.getErrors();
+    }
+    return {};
 }
 
 } // namespace
@@ -62,6 +99,11 @@ private slots:
     void schemaSplitOverFiles_loadsFromRootDirectory();
     void unusableSchema_failsImporter_data();
     void unusableSchema_failsImporter();
+    void schemaChangedOnDisk_appliesToNextValidator_data();
+    void schemaChangedOnDisk_appliesToNextValidator();
+    void schemaBrokenAfterUse_failsAsOnFirstUse_data();
+    void schemaBrokenAfterUse_failsAsOnFirstUse();
+    void oneSchema_validatesFromSeveralThreads();
 };
 
 void TestJsonValidator::violations_giveOneLineEach_data()
@@ -146,10 +188,17 @@ void TestJsonValidator::unsignedBeyondSigned64_isCheckedAsLarge()
 {
     QFETCH(QString, value);
     QFETCH(bool, valid);
-    const auto found = violations(
-        R"({ "properties": { "V": { "type": "number", "exclusiveMinimum": -1, "exclusiveMaximum": 18446744073709551616 } } })",
-        R"({ "V": )" + value.toStdString() + " }");
+    const std::string schema =
+        R"({ "properties": { "V": { "type": "number", "exclusiveMinimum": -1, "exclusiveMaximum": 18446744073709551616 } } })";
+    const std::string document = R"({ "V": )" + value.toStdString() + " }";
+    const auto found = violations(schema, document);
     QCOMPARE(!found.has_value(), valid);
+    if (!valid)
+        return;
+    // The document comes back with the number it was given, not the one it was checked as.
+    const JsonValidator validator(StringReader("/nowhere/Test.schema.json", schema));
+    const Json checked = readAndValidate(StringReader("x.para.json", document), validator);
+    QCOMPARE(QString::fromStdString(checked.dump()), R"({"V":)" + value + "}");
 }
 
 void TestJsonValidator::schemaSplitOverFiles_loadsFromRootDirectory()
@@ -259,6 +308,166 @@ void TestJsonValidator::unusableSchema_failsImporter()
         QCOMPARE(QString::fromStdString(*failure), message);
     else
         QVERIFY2(QString::fromStdString(*failure).startsWith(message), failure->c_str());
+}
+
+void TestJsonValidator::schemaChangedOnDisk_appliesToNextValidator_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<QStringList>("lines");
+
+    // Each change keeps the file's size, and comes right after the file was read: a check of size
+    // and time stamp alone would miss it.
+    QTest::newRow("root schema")
+        << "Root.schema.json"
+        << R"({ "properties": { "B": { "$ref": "Common.schema.json#/definitions/a" },
+                                                   "A": { "$ref": "parts/Part.schema.json" } } })"
+        << QStringList{};
+    QTest::newRow("file the root refers to")
+        << "Common.schema.json" << R"({ "definitions": { "a": { "maximum": 2 } } })"
+        << QStringList{"/B/C: Expected number less than or equal to 1.000000"};
+    QTest::newRow("file a referenced file refers to")
+        << "parts/Leaf.schema.json" << R"({ "maximum": 2 })"
+        << QStringList{"/A: Expected number less than or equal to 1.000000"};
+    QTest::newRow("referenced file that now refers further")
+        << "parts/Leaf.schema.json" << R"({ "$ref":"T.js"})"
+        << QStringList{"/A: Expected number less than or equal to 1.000000",
+                       "/B/C: Value type not permitted by 'type' constraint."};
+}
+
+void TestJsonValidator::schemaChangedOnDisk_appliesToNextValidator()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, content);
+    QFETCH(QStringList, lines);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const std::string root = writeSplitSchema(dir);
+    write(dir, "parts/T.js", R"({ "type": "string" })");
+    const Lines before{"/A: Expected number less than or equal to 1.000000",
+                       "/B/C: Expected number less than or equal to 1.000000"};
+    QCOMPARE(linesAgainstFile(root, splitDocument), before);
+    QCOMPARE(linesAgainstFile(root, splitDocument), before);
+
+    write(dir, file, content.toStdString());
+    Lines expected;
+    for (const QString &line : lines)
+        expected.push_back(line.toStdString());
+    QCOMPARE(linesAgainstFile(root, splitDocument), expected);
+    QCOMPARE(linesAgainstFile(root, splitDocument), expected);
+}
+
+void TestJsonValidator::schemaBrokenAfterUse_failsAsOnFirstUse_data()
+{
+    QTest::addColumn<QString>("file");
+    // "remove", "empty", "directory" or the new content.
+    QTest::addColumn<QString>("change");
+    // "<dir>" stands for the schema directory, "<root>" for the description schema's path.
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("exact");
+
+    QTest::newRow("settings schema removed")
+        << "Settings.schema.json" << "remove"
+        << "Import error: Could not read schema file: <dir>/Settings.schema.json does not exist" << true;
+    QTest::newRow("description schema removed")
+        << "Root.schema.json" << "remove"
+        << "Import error: Could not read schema file: <dir>/Root.schema.json does not exist" << true;
+    QTest::newRow("referenced schema removed")
+        << "Common.schema.json" << "remove"
+        << "Import error: Could not read schema file: <dir>/Common.schema.json does not exist" << true;
+    QTest::newRow("schema referenced by a referenced one removed")
+        << "parts/Leaf.schema.json" << "remove"
+        << "Import error: Could not read schema file: <dir>/parts/Leaf.schema.json does not exist" << true;
+    QTest::newRow("description schema emptied")
+        << "Root.schema.json" << "empty" << "Import error: Could not read schema file: Could not read <root>" << true;
+    QTest::newRow("referenced schema emptied")
+        << "parts/Part.schema.json" << "empty"
+        << "Import error: Could not read schema file: Could not read <dir>/parts/Part.schema.json" << true;
+    QTest::newRow("referenced schema now a directory")
+        << "Common.schema.json" << "directory"
+        << "Import error: Could not read schema file: <dir>/Common.schema.json must be a file" << true;
+    QTest::newRow("referenced schema no longer JSON")
+        << "Common.schema.json" << "{ definitions"
+        << "Import error: Format mismatch: <root>, detailed error: [json.exception.parse_error.101]" << false;
+}
+
+void TestJsonValidator::schemaBrokenAfterUse_failsAsOnFirstUse()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, change);
+    QFETCH(QString, message);
+    QFETCH(bool, exact);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const Importer::Config config{writeSplitSchema(dir), write(dir, "Settings.schema.json", R"({ "type": "object" })")};
+    const std::string &root = config.deviceDescriptionSchema;
+    QCOMPARE(importerFailure(config), std::optional<std::string>());
+    QCOMPARE(importerFailure(config), std::optional<std::string>());
+
+    const QString path = dir.filePath(file);
+    const QByteArray saved = [&] {
+        QFile original(path);
+        return original.open(QIODevice::ReadOnly) ? original.readAll() : QByteArray();
+    }();
+    QVERIFY(QFile::remove(path));
+    if (change == "empty")
+        write(dir, file, "");
+    else if (change == "directory")
+        QVERIFY(QDir().mkpath(path));
+    else if (change != "remove")
+        write(dir, file, change.toStdString());
+
+    message.replace("<root>", QString::fromStdString(root)).replace("<dir>", QDir::cleanPath(dir.path()));
+    const auto failure = importerFailure(config);
+    QVERIFY(failure.has_value());
+    if (exact)
+        QCOMPARE(QString::fromStdString(*failure), message);
+    else
+        QVERIFY2(QString::fromStdString(*failure).startsWith(message), failure->c_str());
+
+    // Once the file is back, the importer is built again.
+    QDir(path).removeRecursively();
+    QFile::remove(path);
+    write(dir, file, saved.toStdString());
+    QCOMPARE(importerFailure(config), std::optional<std::string>());
+}
+
+void TestJsonValidator::oneSchema_validatesFromSeveralThreads()
+{
+    QTemporaryDir dir;
+    QTemporaryDir other;
+    QVERIFY(dir.isValid() && other.isValid());
+    const std::string root = writeSplitSchema(dir);
+    // Not compiled yet when the threads start: they race to compile and keep it.
+    const std::string otherRoot = writeSplitSchema(other);
+    const Lines expected{"/A: Expected number less than or equal to 1.000000",
+                         "/B/C: Expected number less than or equal to 1.000000"};
+    const JsonValidator shared{FileReader(root)};
+
+    std::atomic<int> wrong = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 25; ++i) {
+                const std::optional<JsonValidator> own =
+                    i % 2 ? std::optional<JsonValidator>(FileReader(otherRoot)) : std::nullopt;
+                try {
+                    readAndValidate(StringReader("x.para.json", splitDocument), own ? *own : shared);
+                    ++wrong;
+                } catch (const ValidationException &error) {
+                    if (error.getErrors() != expected)
+                        ++wrong;
+                } catch (const std::exception &) {
+                    ++wrong;
+                }
+            }
+        });
+    }
+    for (auto &thread : threads)
+        thread.join();
+    QCOMPARE(wrong.load(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestJsonValidator)

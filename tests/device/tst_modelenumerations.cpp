@@ -46,7 +46,6 @@ void checkRoundTrip(const QStringList &texts, NameOf nameOf, ValueOf valueOf)
 class TestModelEnumerations : public QObject {
     Q_OBJECT
 private slots:
-    void namesRoundTrip_data();
     void namesRoundTrip();
     void parsing_isExactAndCaseSensitive_data();
     void parsing_isExactAndCaseSensitive();
@@ -56,31 +55,16 @@ private slots:
     void elementSize();
 };
 
-void TestModelEnumerations::namesRoundTrip_data()
-{
-    QTest::addColumn<QString>("enumeration");
-    QTest::newRow("DataType") << "DataType";
-    QTest::newRow("Tag") << "Tag";
-    QTest::newRow("Identity") << "Identity";
-    QTest::newRow("AccessRight") << "AccessRight";
-}
-
 void TestModelEnumerations::namesRoundTrip()
 {
-    QFETCH(QString, enumeration);
-    if (enumeration == "DataType") {
-        QCOMPARE(dataTypeNames.size(), std::size_t(12));
-        checkRoundTrip<DataType>(dataTypeTexts, dataTypeName, dataTypeFromName);
-    } else if (enumeration == "Tag") {
-        QCOMPARE(tagNames.size(), std::size_t(34));
-        checkRoundTrip<Tag>(tagTexts, tagName, tagFromName);
-    } else if (enumeration == "Identity") {
-        QCOMPARE(identityNames.size(), std::size_t(13));
-        checkRoundTrip<Identity>(identityTexts, identityName, identityFromName);
-    } else {
-        QCOMPARE(accessRightNames.size(), std::size_t(3));
-        checkRoundTrip<AccessRight>(accessRightTexts, accessRightName, accessRightFromName);
-    }
+    QCOMPARE(dataTypeNames.size(), std::size_t(12));
+    checkRoundTrip<DataType>(dataTypeTexts, dataTypeName, dataTypeFromName);
+    QCOMPARE(tagNames.size(), std::size_t(34));
+    checkRoundTrip<Tag>(tagTexts, tagName, tagFromName);
+    QCOMPARE(identityNames.size(), std::size_t(13));
+    checkRoundTrip<Identity>(identityTexts, identityName, identityFromName);
+    QCOMPARE(accessRightNames.size(), std::size_t(3));
+    checkRoundTrip<AccessRight>(accessRightTexts, accessRightName, accessRightFromName);
 }
 
 void TestModelEnumerations::parsing_isExactAndCaseSensitive_data()

@@ -28,18 +28,12 @@ Parameter parameter(DataType type, std::uint16_t length)
 
 Parameter u8WithLimits()
 {
-    Parameter p = parameter(DataType::DBYTEU8, 1);
-    p.minValue = unsignedValue(DataType::DBYTEU8, 0);
-    p.maxValue = unsignedValue(DataType::DBYTEU8, 5);
-    return p;
+    return withLimits(parameter(DataType::DBYTEU8, 1), u8(0), u8(0), u8(5));
 }
 
 Parameter f64ListWithLimits()
 {
-    Parameter p = parameter(DataType::ARRFLOAT64, 2);
-    p.minValue = Value(std::vector<double>{0, 0}, DataType::ARRFLOAT64);
-    p.maxValue = Value(std::vector<double>{10, 10}, DataType::ARRFLOAT64);
-    return p;
+    return withLimits(parameter(DataType::ARRFLOAT64, 2), f64List({0, 0}), f64List({0, 0}), f64List({10, 10}));
 }
 
 } // namespace
@@ -47,21 +41,9 @@ Parameter f64ListWithLimits()
 class TestParameter : public QObject {
     Q_OBJECT
 private slots:
-    void freshParameter_holdsNothing();
     void setCurrentValue_data();
     void setCurrentValue();
 };
-
-void TestParameter::freshParameter_holdsNothing()
-{
-    const Parameter p;
-    QCOMPARE(p.type, DataType::UNKNOWN);
-    QCOMPARE(p.length, std::uint16_t(0));
-    QCOMPARE(p.currentValue.type, DataType::UNKNOWN);
-    QCOMPARE(p.defaultValue.length, std::uint16_t(1));
-    QVERIFY(p.tags.empty());
-    QVERIFY(!p.minValue && !p.maxValue && !p.ioLink && !p.refMin && !p.refMax);
-}
 
 void TestParameter::setCurrentValue_data()
 {
@@ -78,9 +60,9 @@ void TestParameter::setCurrentValue_data()
     QTest::newRow("list length differs")
         << parameter(DataType::ARRFLOAT64, 11) << Value(std::vector<double>(10, 1.0), DataType::ARRFLOAT64)
         << "Length is different: Expected: 11 Actual: 10";
-    QTest::newRow("at minimum") << u8WithLimits() << unsignedValue(DataType::DBYTEU8, 0) << "";
-    QTest::newRow("at maximum") << u8WithLimits() << unsignedValue(DataType::DBYTEU8, 5) << "";
-    QTest::newRow("above maximum") << u8WithLimits() << unsignedValue(DataType::DBYTEU8, 6)
+    QTest::newRow("at minimum") << u8WithLimits() << u8(0) << "";
+    QTest::newRow("at maximum") << u8WithLimits() << u8(5) << "";
+    QTest::newRow("above maximum") << u8WithLimits() << u8(6)
                                    << "Value is too big: Maximum: 5 Actual: 6";
     {
         Parameter p = parameter(DataType::DFLOAT64, 1);

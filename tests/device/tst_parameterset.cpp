@@ -2,6 +2,8 @@
 #include "device/ParameterSet.h"
 #include "device/ParameterSetting.h"
 
+#include "device/DeviceTestChecks.h"
+
 #include <QtTest>
 
 #include <functional>
@@ -37,15 +39,12 @@ QStringList names(const std::vector<std::reference_wrapper<const Parameter>> &fo
     return result;
 }
 
+// The text of the std::invalid_argument that `call` throws; empty when it returns.
 template <typename F>
 QString messageOf(F &&call)
 {
-    try {
-        call();
-    } catch (const std::invalid_argument &e) {
-        return QString::fromStdString(e.what());
-    }
-    return {};
+    return QString::fromStdString(
+        DeviceTestChecks::messageOf<std::invalid_argument>(std::forward<F>(call)).value_or(std::string()));
 }
 
 } // namespace

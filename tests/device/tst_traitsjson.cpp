@@ -1,6 +1,8 @@
 #include "device/ImportException.h"
 #include "device/TraitsJson.h"
 
+#include "device/DeviceTestChecks.h"
+
 #include <QtTest>
 
 #include <nlohmann/json.hpp>
@@ -52,12 +54,7 @@ Traits readTraits(const Json &json)
 template <typename Exception>
 std::optional<std::string> failure(const Json &json)
 {
-    try {
-        readTraits(json);
-    } catch (const Exception &error) {
-        return std::string(error.what());
-    }
-    return std::nullopt;
+    return DeviceTestChecks::messageOf<Exception>([&] { readTraits(json); });
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "device/ValidationRules.h"
 
+#include "device/DeviceTestChecks.h"
 #include "device/DeviceTestValues.h"
 
 #include <QtTest>
@@ -10,6 +11,7 @@
 
 using namespace Thg::Tilo::Device;
 using namespace TestValues;
+using namespace DeviceTestChecks;
 
 using ParameterSetP = ParameterSet<Parameter>;
 Q_DECLARE_METATYPE(ParameterSetP)
@@ -17,14 +19,6 @@ Q_DECLARE_METATYPE(Thg::Tilo::Device::Parameter)
 Q_DECLARE_METATYPE(Thg::Tilo::Device::ParameterSetting)
 
 namespace {
-
-QStringList lines(const ValidationResult &result)
-{
-    QStringList list;
-    for (const auto &line : result)
-        list << QString::fromStdString(line);
-    return list;
-}
 
 const std::map<QString, std::function<void(const ParameterSet<Parameter> &, ValidationResult &)>> setRuleByName{
     {"AddressesDoNotOverlap", AddressesDoNotOverlap},
@@ -85,7 +79,6 @@ private slots:
     void containerPresenceRules();
     void queueAddressesUnique_data();
     void queueAddressesUnique();
-    void identitiesMatch();
 };
 
 void TestValidationRules::setRules_data()
@@ -221,9 +214,7 @@ void TestValidationRules::setRules()
     QFETCH(QString, rule);
     QFETCH(ParameterSetP, set);
     QFETCH(QStringList, expected);
-    ValidationResult result;
-    setRuleByName.at(rule)(set, result);
-    QCOMPARE(lines(result), expected);
+    QCOMPARE(findingsOf(setRuleByName.at(rule), set), expected);
 }
 
 void TestValidationRules::parameterRules_data()
@@ -350,9 +341,7 @@ void TestValidationRules::parameterRules()
     QFETCH(QString, rule);
     QFETCH(Parameter, parameter);
     QFETCH(QStringList, expected);
-    ValidationResult result;
-    parameterRuleByName.at(rule)(parameter, Version("V02.11"), result);
-    QCOMPARE(lines(result), expected);
+    QCOMPARE(findingsOf(parameterRuleByName.at(rule), parameter, Version("V02.11")), expected);
 }
 
 void TestValidationRules::settingRules_data()
@@ -410,9 +399,7 @@ void TestValidationRules::settingRules()
     QFETCH(ParameterSetting, setting);
     QFETCH(Parameter, parameter);
     QFETCH(QStringList, expected);
-    ValidationResult result;
-    settingRuleByName.at(rule)(setting, parameter, Version("V02.11"), result);
-    QCOMPARE(lines(result), expected);
+    QCOMPARE(findingsOf(settingRuleByName.at(rule), setting, parameter, Version("V02.11")), expected);
 }
 
 void TestValidationRules::containerPresenceRules()
@@ -420,22 +407,14 @@ void TestValidationRules::containerPresenceRules()
     const QString message = "Either DeviceParameterSets or SubdeviceParameterSets must be present";
 
     Device device;
-    ValidationResult result;
-    DeviceParameterSetsOrSubdeviceParameterSetsArePresent(device, result);
-    QCOMPARE(lines(result), QStringList{message});
+    QCOMPARE(findingsOf(DeviceParameterSetsOrSubdeviceParameterSetsArePresent, device), QStringList{message});
     device.subdeviceParameterSets = containerOf<Parameter>({setOf<Parameter>("V01.00", {})});
-    result.clear();
-    DeviceParameterSetsOrSubdeviceParameterSetsArePresent(device, result);
-    QCOMPARE(lines(result), QStringList{});
+    QCOMPARE(findingsOf(DeviceParameterSetsOrSubdeviceParameterSetsArePresent, device), QStringList{});
 
     DeviceSettings settings;
-    result.clear();
-    DeviceParameterSettingsOrSubdeviceParameterSettingsArePresent(settings, result);
-    QCOMPARE(lines(result), QStringList{message});
+    QCOMPARE(findingsOf(DeviceParameterSettingsOrSubdeviceParameterSettingsArePresent, settings), QStringList{message});
     settings.deviceParameterSets = containerOf<ParameterSetting>({setOf<ParameterSetting>("V01.00", {})});
-    result.clear();
-    DeviceParameterSettingsOrSubdeviceParameterSettingsArePresent(settings, result);
-    QCOMPARE(lines(result), QStringList{});
+    QCOMPARE(findingsOf(DeviceParameterSettingsOrSubdeviceParameterSettingsArePresent, settings), QStringList{});
 }
 
 void TestValidationRules::queueAddressesUnique_data()
@@ -457,25 +436,7 @@ void TestValidationRules::queueAddressesUnique()
     Traits traits;
     traits.test.generalQueueAddress = static_cast<std::uint16_t>(general);
     traits.test.calibrationQueueAddress = static_cast<std::uint16_t>(calibration);
-    ValidationResult result;
-    QueueAddressesUnique(traits, result);
-    QCOMPARE(lines(result), expected);
-}
-
-void TestValidationRules::identitiesMatch()
-{
-    Device device;
-    device.identity = Identity::M7Q4_ZEB;
-    DeviceSettings settings;
-    settings.identity = Identity::M7Q4_JUP;
-    ValidationResult result;
-    IdentitiesMatch(settings, device, result);
-    QCOMPARE(lines(result), QStringList{"Identity does not match: DeviceSettings=M7Q4-JUP, Device=M7Q4-ZEB"});
-
-    settings.identity = Identity::M7Q4_ZEB;
-    result.clear();
-    IdentitiesMatch(settings, device, result);
-    QCOMPARE(lines(result), QStringList{});
+    QCOMPARE(findingsOf(QueueAddressesUnique, traits), expected);
 }
 
 QTEST_APPLESS_MAIN(TestValidationRules)

@@ -1,42 +1,15 @@
 #include "device/Validator.h"
 
+#include "device/DeviceTestChecks.h"
 #include "device/DeviceTestValues.h"
 
 #include <QtTest>
 
 using namespace Thg::Tilo::Device;
 using namespace TestValues;
+using namespace DeviceTestChecks;
 
 namespace {
-
-QStringList lines(const ValidationResult &result)
-{
-    QStringList list;
-    for (const auto &line : result)
-        list << QString::fromStdString(line);
-    return list;
-}
-
-// What the description import runs, in its order.
-ValidationResult validateDescription(const Device &device)
-{
-    ValidationResult result;
-    validator().deviceRules[0](device, result);
-    validator().validate(device.deviceParameterSets, result);
-    validator().validate(device.subdeviceParameterSets, result);
-    validator().traitsRules[0](device.traits, result);
-    return result;
-}
-
-// What the application runs on a media file right after importing it.
-ValidationResult validateSettingsAgainst(const DeviceSettings &settings, const Device &device)
-{
-    ValidationResult result;
-    validator().deviceSettingsDeviceRules[0](settings, device, result);
-    validator().validate(settings.deviceParameterSets, device.deviceParameterSets, result);
-    validator().validate(settings.subdeviceParameterSets, device.subdeviceParameterSets, result);
-    return result;
-}
 
 Parameter f32(const std::string &name, std::uint16_t address, std::vector<Tag> tags = {})
 {
@@ -64,7 +37,6 @@ Device soundDevice()
 class TestValidator : public QObject {
     Q_OBJECT
 private slots:
-    void validator_isOneInstance();
     void soundFiles_giveNoFinding();
     void descriptionWithoutSets_givesOneLine();
     void parameterDriver_ordersBySetThenParameter();
@@ -73,24 +45,17 @@ private slots:
     void otherIdentity_isReportedBeforeTheSets();
 };
 
-void TestValidator::validator_isOneInstance()
-{
-    QCOMPARE(&validator(), &validator());
-}
-
 void TestValidator::soundFiles_giveNoFinding()
 {
     const Device device = soundDevice();
-    QCOMPARE(lines(validateDescription(device)), QStringList{});
+    QCOMPARE(linesOf(validateDescription(device)), QStringList{});
 
     DeviceSettings settings;
     settings.identity = Identity::M7Q4_ZEB;
     settings.deviceParameterSets = containerOf<ParameterSetting>(
         {setOf("V02.11", {setting("Name", stringValue("Ethanol")), setting("Viscosity", f64(1.2))})});
-    ValidationResult result;
-    validator().deviceSettingsRules[0](settings, result);
-    QCOMPARE(lines(result), QStringList{});
-    QCOMPARE(lines(validateSettingsAgainst(settings, device)), QStringList{});
+    QCOMPARE(findingsOf(validator().deviceSettingsRules[0], settings), QStringList{});
+    QCOMPARE(linesOf(validateSettingsAgainst(settings, device)), QStringList{});
 }
 
 void TestValidator::descriptionWithoutSets_givesOneLine()
@@ -98,7 +63,7 @@ void TestValidator::descriptionWithoutSets_givesOneLine()
     Device device;
     device.traits.test.generalQueueAddress = 0;
     device.traits.test.calibrationQueueAddress = 1;
-    QCOMPARE(lines(validateDescription(device)),
+    QCOMPARE(linesOf(validateDescription(device)),
              QStringList{"Either DeviceParameterSets or SubdeviceParameterSets must be present"});
 }
 
@@ -114,7 +79,7 @@ void TestValidator::parameterDriver_ordersBySetThenParameter()
     });
     ValidationResult result;
     validator().validate(container, result);
-    QCOMPARE(lines(result),
+    QCOMPARE(linesOf(result),
              (QStringList{
                  "Version V02.11 Parameter A: Addresses overlap: Start address=65535, End address=0, "
                  "Overlapping parameter=B, Start address=65534, End address=65535",
@@ -155,7 +120,7 @@ void TestValidator::settingsDriver()
         {setOf(version.toStdString(), {setting(name.toStdString(), f64List({1, 2}))})});
     ValidationResult result;
     validator().validate(settings, soundDevice().deviceParameterSets, result);
-    QCOMPARE(lines(result), expected);
+    QCOMPARE(linesOf(result), expected);
 }
 
 void TestValidator::otherIdentity_isReportedBeforeTheSets()
@@ -165,7 +130,7 @@ void TestValidator::otherIdentity_isReportedBeforeTheSets()
     settings.deviceParameterSets =
         containerOf<ParameterSetting>({setOf("V02.11", {setting("Name", stringValue("A much too long name"))})});
     settings.subdeviceParameterSets = containerOf<ParameterSetting>({setOf<ParameterSetting>("V01.05", {})});
-    QCOMPARE(lines(validateSettingsAgainst(settings, soundDevice())),
+    QCOMPARE(linesOf(validateSettingsAgainst(settings, soundDevice())),
              (QStringList{"Identity does not match: DeviceSettings=M7Q4-JUP, Device=M7Q4-ZEB",
                           "Version V02.11 Parameter Name: String too long: string length=20, Length=16",
                           "Version V01.05: does not exist"}));

@@ -9,21 +9,11 @@ using namespace Thg::Tilo::Device;
 class TestVersion : public QObject {
     Q_OBJECT
 private slots:
-    void defaultVersion();
     void parse_data();
     void parse();
     void order_data();
     void order();
 };
-
-void TestVersion::defaultVersion()
-{
-    const Version version;
-    QCOMPARE(version.major, std::uint8_t(0));
-    QCOMPARE(version.minor, std::uint8_t(0));
-    QCOMPARE(version.revision, std::uint8_t(0));
-    QCOMPARE(version.text, std::string("V00.00"));
-}
 
 void TestVersion::parse_data()
 {

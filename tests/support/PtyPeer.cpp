@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QMetaObject>
 
 #include <cerrno>
 #include <chrono>
@@ -128,7 +127,6 @@ void PtyPeer::readLoop()
             mReceived.append(data);
         }
         mReceivedCondition.notify_all();
-        QMetaObject::invokeMethod(this, [this, data] { emit dataReceived(data); }, Qt::QueuedConnection);
     }
 }
 

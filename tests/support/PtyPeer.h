@@ -50,10 +50,6 @@ public:
     // Bytes written by the peer that wait in the line for the program to read them.
     int bytesPendingForProgram() const;
 
-signals:
-    // Bytes received from the program; emitted on the peer's own thread (queued from the reader).
-    void dataReceived(QByteArray data);
-
 private:
     void readLoop();
     bool writeLocked(const QByteArray &data);

@@ -102,6 +102,8 @@ void TestZebSimOptions::badValues_areRefusedWithTheOptionsName_data()
     QTest::newRow("lower-case version") << QStringList{"--version", "v02.11"} << "Invalid value for --version: 'v02.11'";
     QTest::newRow("long name") << QStringList{"--name", "ABCDEFGHIJKLMNOPQ"} << "Invalid value for --name: 'ABCDEFGHIJKLMNOPQ'";
     QTest::newRow("bad date") << QStringList{"--revision", "2403"} << "Invalid value for --revision: '2403'";
+    QTest::newRow("sub-device version") << QStringList{"--sub-version", "V2.0"} << "Invalid value for --sub-version: 'V2.0'";
+    QTest::newRow("sub-device name not Latin-1") << QStringList{"--sub-name", "\u20ac"} << "Invalid value for --sub-name: '\u20ac'";
     QTest::newRow("stray argument") << QStringList{"extra"} << "Unexpected argument: extra";
 }
 

@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QRegularExpression>
 
+#include <tuple>
+
 namespace ZebSim {
 
 namespace {
@@ -147,24 +149,19 @@ ParsedOptions parseOptions(const QStringList &arguments)
             return fail(QStringLiteral("address"), parser.value(address));
         config.address = *parsed;
     }
-    for (const auto &[option, target] : {std::pair{&version, &config.version}, {&subVersion, &config.subVersion}}) {
-        if (parser.isSet(*option)) {
-            if (!parseVersion(parser.value(*option)))
-                return fail(option->names().first(), parser.value(*option));
-            *target = parser.value(*option);
-        }
-    }
-    for (const auto &[option, target] : {std::pair{&revision, &config.revision}, {&subRevision, &config.subRevision}}) {
-        if (parser.isSet(*option)) {
-            if (!parseRevision(parser.value(*option)))
-                return fail(option->names().first(), parser.value(*option));
-            *target = parser.value(*option);
-        }
-    }
-    for (const auto &[option, target] : {std::pair{&name, &config.name}, {&subName, &config.subName}}) {
+    // Texts are kept as given once they pass their check.
+    using TextCheck = bool (*)(const QString &);
+    const TextCheck isVersion = [](const QString &text) { return parseVersion(text).has_value(); };
+    const TextCheck isRevision = [](const QString &text) { return parseRevision(text).has_value(); };
+    const TextCheck isName = [](const QString &text) { return text.size() <= 16 && text.toLatin1() == text.toUtf8(); };
+    const std::tuple<const QCommandLineOption *, QString *, TextCheck> texts[] = {
+        {&version, &config.version, isVersion},    {&subVersion, &config.subVersion, isVersion},
+        {&revision, &config.revision, isRevision}, {&subRevision, &config.subRevision, isRevision},
+        {&name, &config.name, isName},             {&subName, &config.subName, isName}};
+    for (const auto &[option, target, valid] : texts) {
         if (parser.isSet(*option)) {
             const QString text = parser.value(*option);
-            if (text.size() > 16 || text.toLatin1() != text.toUtf8())
+            if (!valid(text))
                 return fail(option->names().first(), text);
             *target = text;
         }

@@ -57,9 +57,26 @@ void raiseDetailsDiscovered(QLowEnergyService *service)
     emit service->stateChanged(QLowEnergyService::RemoteServiceDiscovered);
 }
 
+// Plays the device notifying an answer frame.
+void notifyAnswer(QLowEnergyService *service)
+{
+    emit service->characteristicChanged(
+        ParlinkGattService::characteristic(service, ParlinkGattService::frameInUuid), deviceAnswer);
+}
+
 void confirmNotificationSwitch(QLowEnergyService *service)
 {
     emit service->descriptorWritten(ParlinkGattService::notificationSwitch(service), QByteArray::fromHex("0100"));
+}
+
+// A frame written without a connection is refused with exactly one "BT not connected".
+void expectWriteRefused(BTLE_Connection &connection)
+{
+    QSignalSpy errors(&connection, &BTLE_Connection::errorOccurred);
+    QTest::ignoreMessage(QtWarningMsg, "Write refused: BT not connected");
+    connection.writeToConnectedDevice(identifyRequest, ParlinkGattService::frameOutUuid);
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.at(0).at(0).toString(), "BT not connected");
 }
 
 } // namespace
@@ -282,8 +299,7 @@ void TestBTLEConnection::frames_goOutWithResponseAndComeBackAsNotifications()
     emit service->characteristicWritten(frameOut, identifyRequest);
     QCOMPARE(written.count(), 1);
 
-    emit service->characteristicChanged(
-        ParlinkGattService::characteristic(service, ParlinkGattService::frameInUuid), deviceAnswer);
+    notifyAnswer(service);
     QCOMPARE(received.count(), 1);
     QCOMPARE(received.at(0).at(0).toByteArray(), QByteArray::fromHex("ffffffffff86"));
     QCOMPARE(errors.count(), 0);
@@ -305,8 +321,7 @@ void TestBTLEConnection::secondDetailDiscovery_doesNotDoubleListsOrDeliveries()
 
     QSignalSpy written(&connection, &BTLE_Connection::dataSuccessfullyWrittenToDevice);
     QSignalSpy received(&connection, &BTLE_Connection::newDataFromConnectedDeviceAvailable);
-    emit service->characteristicChanged(
-        ParlinkGattService::characteristic(service, ParlinkGattService::frameInUuid), deviceAnswer);
+    notifyAnswer(service);
     emit service->characteristicWritten(
         ParlinkGattService::characteristic(service, ParlinkGattService::frameOutUuid), identifyRequest);
     QCOMPARE(received.count(), 1);
@@ -364,10 +379,7 @@ void TestBTLEConnection::withoutConnection_everyOperationIsHarmless()
     QSignalSpy ready(&connection, &BTLE_Connection::readyToCommunicate);
     QSignalSpy characteristics(&connection, &BTLE_Connection::characteristicsUpdated);
 
-    QTest::ignoreMessage(QtWarningMsg, "Write refused: BT not connected");
-    connection.writeToConnectedDevice(identifyRequest, ParlinkGattService::frameOutUuid);
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.at(0).at(0).toString(), "BT not connected");
+    expectWriteRefused(connection);
 
     connection.disconnectFromDevice();
     connection.discoverServiceDetails(ParlinkGattService::serviceUuid);
@@ -405,21 +417,16 @@ void TestBTLEConnection::disconnect_stopsFramesAndRefusesWrites()
     QVERIFY(service);
     QSignalSpy disconnected(&connection, &BTLE_Connection::disconnected);
     QSignalSpy received(&connection, &BTLE_Connection::newDataFromConnectedDeviceAvailable);
-    QSignalSpy errors(&connection, &BTLE_Connection::errorOccurred);
 
     QTest::ignoreMessage(QtWarningMsg, "Disconnect from device");
     QVERIFY(QMetaObject::invokeMethod(&connection, "deviceDisconnected", Qt::DirectConnection));
     QCOMPARE(disconnected.count(), 1);
     QVERIFY(!connection.isReadyToCommunicate());
 
-    emit service->characteristicChanged(
-        ParlinkGattService::characteristic(service, ParlinkGattService::frameInUuid), deviceAnswer);
+    notifyAnswer(service);
     QCOMPARE(received.count(), 0);
 
-    QTest::ignoreMessage(QtWarningMsg, "Write refused: BT not connected");
-    connection.writeToConnectedDevice(identifyRequest, ParlinkGattService::frameOutUuid);
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.at(0).at(0).toString(), "BT not connected");
+    expectWriteRefused(connection);
     QCOMPARE(ParlinkGattService::characteristic(service, ParlinkGattService::frameOutUuid).value(), QByteArray());
 }
 
@@ -438,11 +445,7 @@ void TestBTLEConnection::reconnect_dropsOldServicesAndRefusesWrites()
     // The old service is deleted with its info; nothing may still point at it.
     QTRY_VERIFY_WITH_TIMEOUT(service.isNull(), 5000);
 
-    QSignalSpy errors(&connection, &BTLE_Connection::errorOccurred);
-    QTest::ignoreMessage(QtWarningMsg, "Write refused: BT not connected");
-    connection.writeToConnectedDevice(identifyRequest, ParlinkGattService::frameOutUuid);
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.last().at(0).toString(), "BT not connected");
+    expectWriteRefused(connection);
 }
 
 QTEST_GUILESS_MAIN(TestBTLEConnection)

@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers for the link layer's tests, which play the serial port's side through the link layer's
-// port slots.
+// Helpers for the tests of the PARLINK stack; the link layer's tests play the serial port's side through
+// the link layer's port slots.
 
 #include "protocol/parlink/PARLINK_LinkLayer.h"
 
@@ -21,6 +21,19 @@ inline QByteArray preambles(int count)
 {
     return QByteArray(count, char(0xFF));
 }
+
+// The XOR checksum appended; for input frames only, expected frames are written out.
+inline QByteArray withChecksum(const QByteArray &frame)
+{
+    char checksum = 0;
+    for (const char byte : frame)
+        checksum = char(checksum ^ byte);
+    return frame + checksum;
+}
+
+inline const QByteArray Device = hex("0102030000");
+inline const QByteArray Response135 = preambles(5) + hex("86010203000087040000020B0C");
+inline const QByteArray Response135Frame = hex("86010203000087040000020B");
 
 // The reports of sessionNewInfo, and the error codes as they were visible during each report.
 class InfoRecorder {
@@ -77,6 +90,21 @@ inline std::unique_ptr<PARLINK_Session> session(int role, const QByteArray &addr
     return s;
 }
 
+// A detached link layer and the session it runs; the session goes first, as a caller's would.
+struct StartedLink {
+    std::unique_ptr<PARLINK_LinkLayer> link;
+    std::unique_ptr<PARLINK_Session> session;
+};
+
+inline StartedLink startedLink(int role = PARLINK_Session::PARLINK_ENUM_SESSION_TYPE_MASTER,
+                               const QByteArray &address = Device,
+                               PARLINK_Session::PARLINK_HW hw = PARLINK_Session::PARLINK_HW_UART)
+{
+    StartedLink started{detachedLink(hw), session(role, address)};
+    started.link->sessionStart(started.session.get());
+    return started;
+}
+
 // Sends a request for command 135 to 01 02 03 00 00 and completes the write.
 inline void sendRequest135(PARLINK_LinkLayer &link)
 {
@@ -85,8 +113,5 @@ inline void sendRequest135(PARLINK_LinkLayer &link)
     written(link);
 }
 
-inline const QByteArray Device = hex("0102030000");
-inline const QByteArray Response135 = preambles(5) + hex("86010203000087040000020B0C");
-inline const QByteArray Response135Frame = hex("86010203000087040000020B");
 
 } // namespace LinkLayerTest

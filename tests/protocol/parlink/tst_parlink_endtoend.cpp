@@ -3,6 +3,7 @@
 
 #include "protocol/parlink/PARLINK.h"
 #include "protocol/parlink/PARLINK_MASTER_AppLayer.h"
+#include "tests/protocol/parlink/SessionTestSupport.h"
 #include "tools/zeb-sim/ZebSimDevice.h"
 
 #include <QPointer>
@@ -11,7 +12,7 @@
 
 #include <memory>
 
-using FieldMap = QMap<QString, QVariant>;
+using SessionTest::FieldMap;
 using Session = PARLINK_Session;
 
 namespace {
@@ -23,15 +24,21 @@ constexpr int SessionTimeoutMs = 10000;
 const QByteArray DeviceAddress = QByteArray::fromHex("1300040000");
 const QByteArray FullAddress = QByteArray::fromHex("1300040001");
 
-struct Command {
+// A command with the fields it is sent with, or a response with the fields it brought.
+struct Exchange {
     int command;
     FieldMap fields;
 };
+using Command = Exchange;
+using Response = Exchange;
 
-struct Response {
-    int command;
-    FieldMap fields;
-};
+// Every scenario runs on both kinds of line.
+void addLineRows()
+{
+    QTest::addColumn<bool>("singleWire");
+    QTest::newRow("two wires") << false;
+    QTest::newRow("single wire, echoing device") << true;
+}
 
 } // namespace
 
@@ -141,18 +148,14 @@ TestParlinkEndToEnd::Start TestParlinkEndToEnd::startDevice(const ZebSim::SimCon
 // Runs one master session and waits for `expected` responses (all commands by default) or a link error.
 QList<Response> TestParlinkEndToEnd::run(const QByteArray &address, const QList<Command> &commands, int expected)
 {
-    auto *session = new PARLINK_Session;
-    mSessions.append(session);
-    session->setType(Session::PARLINK_ENUM_SESSION_TYPE_MASTER);
-    session->setAddress(address);
+    QList<int> queue;
+    QMap<int, FieldMap> fields;
     for (const Command &c : commands) {
-        FieldMap fields;
-        session->getDefaultDataForCommand(Session::PARLINK_ENUM_SESSION_COMMAND(c.command), &fields);
-        for (auto it = c.fields.cbegin(); it != c.fields.cend(); ++it)
-            fields[it.key()] = it.value();
-        session->setDataForCommand(Session::PARLINK_ENUM_SESSION_COMMAND(c.command), fields);
-        session->appendCommandToQueue(Session::PARLINK_ENUM_SESSION_COMMAND(c.command));
+        queue.append(c.command);
+        fields.insert(c.command, c.fields);
     }
+    auto *session = SessionTest::masterSession(nullptr, address, queue, fields);
+    mSessions.append(session);
     const qsizetype before = mResponses.size();
     const qsizetype errorsBefore = mErrors.size();
     const qsizetype wanted = expected < 0 ? commands.size() : expected;
@@ -174,9 +177,7 @@ FieldMap TestParlinkEndToEnd::only(const QList<Response> &responses, int command
 
 void TestParlinkEndToEnd::identification_data()
 {
-    QTest::addColumn<bool>("singleWire");
-    QTest::newRow("two wires") << false;
-    QTest::newRow("single wire, echoing device") << true;
+    addLineRows();
 }
 
 void TestParlinkEndToEnd::identification()
@@ -223,9 +224,7 @@ void TestParlinkEndToEnd::identification()
 
 void TestParlinkEndToEnd::parameterWrite_inChunksWithReadBackAndTakeOver_data()
 {
-    QTest::addColumn<bool>("singleWire");
-    QTest::newRow("two wires") << false;
-    QTest::newRow("single wire, echoing device") << true;
+    addLineRows();
 }
 
 void TestParlinkEndToEnd::parameterWrite_inChunksWithReadBackAndTakeOver()
@@ -294,9 +293,7 @@ void TestParlinkEndToEnd::systemCommands_storeRestoreAndRestart()
 
 void TestParlinkEndToEnd::burstMode_isAcknowledgedAndTimesOutWhenFramesStop_data()
 {
-    QTest::addColumn<bool>("singleWire");
-    QTest::newRow("two wires") << false;
-    QTest::newRow("single wire, echoing device") << true;
+    addLineRows();
 }
 
 void TestParlinkEndToEnd::burstMode_isAcknowledgedAndTimesOutWhenFramesStop()

@@ -2,6 +2,7 @@
 #include "protocol/parlink/PARLINK_LinkLayer.h"
 #include "protocol/parlink/PARLINK_MASTER_AppLayer.h"
 #include "protocol/parlink/PARLINK_SLAVE_AppLayer.h"
+#include "tests/protocol/parlink/LinkLayerTestSupport.h"
 #include "tests/support/PtyPeer.h"
 
 #include <QSignalSpy>
@@ -19,10 +20,7 @@ const QByteArray Address = QByteArray::fromHex("1300040001");
 // Preamble, body and checksum, as a master puts a request on the line.
 QByteArray onTheLine(const QByteArray &body)
 {
-    char checksum = 0;
-    for (const char byte : body)
-        checksum = char(checksum ^ byte);
-    return QByteArray(5, '\xff') + body + checksum;
+    return LinkLayerTest::preambles(5) + LinkLayerTest::withChecksum(body);
 }
 
 std::unique_ptr<PARLINK_Session> masterSession(const QList<int> &commands)

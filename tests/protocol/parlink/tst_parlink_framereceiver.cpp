@@ -1,30 +1,13 @@
 #include "protocol/parlink/PARLINK_FrameReceiver.h"
+#include "tests/protocol/parlink/LinkLayerTestSupport.h"
 
 #include <QtTest>
 
 using S = PARLINK_Session;
 using Receiver = PARLINK_FrameReceiver;
+using namespace LinkLayerTest;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-QByteArray preambles(int count)
-{
-    return QByteArray(count, char(0xFF));
-}
-
-// Input frames only: the expected frames of the tests are written out.
-QByteArray withChecksum(const QByteArray &frame)
-{
-    char checksum = 0;
-    for (const char byte : frame)
-        checksum ^= byte;
-    return frame + checksum;
-}
 
 Receiver::Expectation expectation(int role, int command, const QByteArray &address, bool burst)
 {
@@ -67,8 +50,6 @@ Outcome feedAll(Receiver &receiver, const QByteArray &bytes, const Receiver::Exp
     }
     return outcome;
 }
-
-const QByteArray Device = hex("0102030000");
 
 } // namespace
 

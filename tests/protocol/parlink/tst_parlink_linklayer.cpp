@@ -62,9 +62,7 @@ void TestParlinkLinkLayer::transmit_framesWithPreambleAndChecksum()
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, wire);
 
-    auto link = detachedLink();
-    auto master = session(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device);
-    link->sessionStart(master.get());
+    auto [link, master] = startedLink();
     QSignalSpy writes(link.get(), &PARLINK_LinkLayer::portWriteData);
 
     link->sessionDataTxSetBuffer(S::PARLINK_ENUM_SESSION_COMMAND(command), request);
@@ -86,9 +84,7 @@ void TestParlinkLinkLayer::response_isDeliveredWithoutPreambleAndChecksum()
 {
     QFETCH(bool, byteByByte);
 
-    auto link = detachedLink();
-    auto master = session(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device);
-    link->sessionStart(master.get());
+    auto [link, master] = startedLink();
     QSignalSpy frames(link.get(), &PARLINK_LinkLayer::sessionDataRxBufferReady);
     QSignalSpy done(link.get(), &PARLINK_LinkLayer::sessionDataTxDone);
     sendRequest135(*link);
@@ -127,9 +123,7 @@ void TestParlinkLinkLayer::receiveError_isReportedOnceAndCounted()
     QFETCH(QByteArray, bytes);
     QFETCH(int, error);
 
-    auto link = detachedLink();
-    auto master = session(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device);
-    link->sessionStart(master.get());
+    auto [link, master] = startedLink();
     sendRequest135(*link);
     QSignalSpy frames(link.get(), &PARLINK_LinkLayer::sessionDataRxBufferReady);
     InfoRecorder recorder(*link);
@@ -157,9 +151,7 @@ void TestParlinkLinkLayer::receiveError_isReportedOnceAndCounted()
 
 void TestParlinkLinkLayer::errorCount_risesPerErrorAndRestartsWithSession()
 {
-    auto link = detachedLink();
-    auto master = session(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device);
-    link->sessionStart(master.get());
+    auto [link, master] = startedLink();
     sendRequest135(*link);
     feed(*link, preambles(5) + hex("86010203000087040000020B0D"));
     feed(*link, preambles(5) + hex("86010203000087040000020B0D"));
@@ -184,9 +176,7 @@ void TestParlinkLinkLayer::responseTimeout_dependsOnSubslave()
     QFETCH(QByteArray, address);
     QFETCH(int, timeoutMs);
 
-    auto link = detachedLink();
-    auto master = session(S::PARLINK_ENUM_SESSION_TYPE_MASTER, address);
-    link->sessionStart(master.get());
+    auto [link, master] = startedLink(S::PARLINK_ENUM_SESSION_TYPE_MASTER, address);
     InfoRecorder recorder(*link);
     QElapsedTimer elapsed;
     elapsed.start();
@@ -202,9 +192,7 @@ void TestParlinkLinkLayer::responseTimeout_dependsOnSubslave()
 
 void TestParlinkLinkLayer::strayByteAfterResponse_endsInTimeout()
 {
-    auto link = detachedLink();
-    auto master = session(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device);
-    link->sessionStart(master.get());
+    auto [link, master] = startedLink();
     sendRequest135(*link);
     QSignalSpy frames(link.get(), &PARLINK_LinkLayer::sessionDataRxBufferReady);
     InfoRecorder recorder(*link);
@@ -256,9 +244,7 @@ void TestParlinkLinkLayer::portError_mapsToSessionError()
     QFETCH(int, portError);
     QFETCH(int, error);
 
-    auto link = detachedLink();
-    auto master = session(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device);
-    link->sessionStart(master.get());
+    auto [link, master] = startedLink();
     sendRequest135(*link);
     InfoRecorder recorder(*link);
 
@@ -292,9 +278,7 @@ void TestParlinkLinkLayer::burstAcknowledge_delayDependsOnBaudrate()
     QFETCH(uint, baud);
     QFETCH(int, delayMs);
 
-    auto link = detachedLink();
-    auto master = session(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device);
-    link->sessionStart(master.get());
+    auto [link, master] = startedLink();
     QVERIFY(QMetaObject::invokeMethod(link.get(), "sessionSetBaudrate", Qt::DirectConnection, Q_ARG(uint, baud)));
     link->sessionBurstModeSetActivate();
     QSignalSpy writes(link.get(), &PARLINK_LinkLayer::portWriteData);
@@ -318,9 +302,7 @@ void TestParlinkLinkLayer::burstAcknowledge_delayDependsOnBaudrate()
 
 void TestParlinkLinkLayer::burstWatchdog_endsBurstModeWithTimeout()
 {
-    auto link = detachedLink();
-    auto master = session(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device);
-    link->sessionStart(master.get());
+    auto [link, master] = startedLink();
     InfoRecorder recorder(*link);
     QSignalSpy deactivated(link.get(), &PARLINK_LinkLayer::sessionBurstModeDeactive);
 
@@ -333,9 +315,7 @@ void TestParlinkLinkLayer::burstWatchdog_endsBurstModeWithTimeout()
 
 void TestParlinkLinkLayer::masterBurst_receivesFrameAfterFrame()
 {
-    auto link = detachedLink();
-    auto master = session(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device);
-    link->sessionStart(master.get());
+    auto [link, master] = startedLink();
     QByteArray request = hex("8201020300008E00");
     link->sessionDataTxSetBuffer(S::PARLINK_ENUM_SESSION_COMMAND_142, request);
     written(*link);
@@ -366,9 +346,7 @@ void TestParlinkLinkLayer::masterBurst_receivesFrameAfterFrame()
 
 void TestParlinkLinkLayer::slaveBurst_sendsUntilAcknowledgeIsWrong()
 {
-    auto link = detachedLink();
-    auto slave = session(S::PARLINK_ENUM_SESSION_TYPE_SLAVE, Device);
-    link->sessionStart(slave.get());
+    auto [link, slave] = startedLink(S::PARLINK_ENUM_SESSION_TYPE_SLAVE, Device);
     connect(link.get(), &PARLINK_LinkLayer::sessionDataFetchTxBufferForBurst, link.get(),
             [](QByteArray &buffer) { buffer = hex("8601020300008B08000001203F800000"); });
     QSignalSpy writes(link.get(), &PARLINK_LinkLayer::portWriteData);

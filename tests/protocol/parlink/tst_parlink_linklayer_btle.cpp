@@ -23,9 +23,7 @@ private slots:
 void TestParlinkLinkLayerBtle::btleHooks_withoutConnection_doNothing()
 {
     for (const auto hw : {S::PARLINK_HW_UART, S::PARLINK_HW_BTLE}) {
-        auto link = detachedLink(hw);
-        auto master = session(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device);
-        link->sessionStart(master.get());
+        auto [link, master] = startedLink(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device, hw);
         QSignalSpy states(link.get(), &PARLINK_LinkLayer::btleStateChanged);
         QSignalSpy frames(link.get(), &PARLINK_LinkLayer::sessionDataRxBufferReady);
         QSignalSpy done(link.get(), &PARLINK_LinkLayer::sessionDataTxDone);
@@ -58,9 +56,7 @@ void TestParlinkLinkLayerBtle::btleHooks_withoutConnection_doNothing()
 
 void TestParlinkLinkLayerBtle::btleTransport_withoutConnection_reportsBtleError()
 {
-    auto link = detachedLink(S::PARLINK_HW_BTLE);
-    auto master = session(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device);
-    link->sessionStart(master.get());
+    auto [link, master] = startedLink(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device, S::PARLINK_HW_BTLE);
     QSignalSpy writes(link.get(), &PARLINK_LinkLayer::portWriteData);
     InfoRecorder recorder(*link);
 

@@ -1,4 +1,5 @@
 #include "protocol/parlink/PARLINK_LinkLayer.h"
+#include "tests/protocol/parlink/LinkLayerTestSupport.h"
 #include "tests/support/PtyPeer.h"
 
 #include <QElapsedTimer>
@@ -8,6 +9,7 @@
 #include <memory>
 
 using S = PARLINK_Session;
+using namespace LinkLayerTest;
 
 // The link layer on a real serial line: a pseudo-terminal whose far end plays the device. A
 // pseudo-terminal has no DTR/RTS lines, so the port never confirms a line change and every wait of
@@ -32,24 +34,6 @@ private:
     std::unique_ptr<PtyPeer> mPeer;
     std::unique_ptr<PARLINK_LinkLayer> mLink;
 };
-
-namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-// Collects each reported error code while its report is delivered.
-void recordErrors(PARLINK_LinkLayer &link, QObject *context, QList<int> *errors)
-{
-    QObject::connect(&link, &PARLINK_LinkLayer::sessionNewInfo, context, [errors](PARLINK_SessionInfo *info) {
-        if (info->getError() != 0)
-            errors->append(info->getError());
-    });
-}
-
-} // namespace
 
 void TestParlinkLinkLayerPort::init()
 {
@@ -135,9 +119,7 @@ void TestParlinkLinkLayerPort::requestAndResponse_overSingleWireLine()
     mLink->sessionStart(&master);
     QSignalSpy done(mLink.get(), &PARLINK_LinkLayer::sessionDataTxDone);
     QSignalSpy frames(mLink.get(), &PARLINK_LinkLayer::sessionDataRxBufferReady);
-    QList<int> errors;
-    QObject context;
-    recordErrors(*mLink, &context, &errors);
+    InfoRecorder recorder(*mLink);
 
     QByteArray request = hex("8201020300008700");
     mLink->sessionDataTxSetBuffer(S::PARLINK_ENUM_SESSION_COMMAND_135, request);
@@ -149,14 +131,12 @@ void TestParlinkLinkLayerPort::requestAndResponse_overSingleWireLine()
     QVERIFY(mPeer->write(hex("FFFFFFFFFF86010203000087040000020B0C")));
     QTRY_COMPARE_WITH_TIMEOUT(frames.size(), 1, 5000);
     QCOMPARE(frames.at(0).at(0).toByteArray().toHex(' '), hex("86010203000087040000020B").toHex(' '));
-    QVERIFY(errors.isEmpty());
+    QVERIFY(recorder.errors.isEmpty());
 }
 
 void TestParlinkLinkLayerPort::failedOpen_thenOpen_reportsOnlyTheFailure()
 {
-    QList<int> errors;
-    QObject context;
-    recordErrors(*mLink, &context, &errors);
+    InfoRecorder recorder(*mLink);
     QSignalSpy state(mLink.get(), &PARLINK_LinkLayer::portNewState);
 
     S::InterfaceSettings missing = settings(false, 0, 0, false);
@@ -166,13 +146,13 @@ void TestParlinkLinkLayerPort::failedOpen_thenOpen_reportsOnlyTheFailure()
                          missing.flowControl);
     QVERIFY(state.wait(5000));
     QCOMPARE(state.at(0).at(0).toBool(), false);
-    QTRY_COMPARE_WITH_TIMEOUT(errors, QList<int>{S::PARLINK_ENUM_SESSION_ERROR_CANT_OPEN_COMPORT}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(recorder.errors, QList<int>{S::PARLINK_ENUM_SESSION_ERROR_CANT_OPEN_COMPORT}, 5000);
 
     // The port's return to "no error" on this open is no link error.
     mLink->setInterfaceSettings(settings(false, 0, 0, false));
     QVERIFY(openPort());
     QTest::qWait(200);
-    QCOMPARE(errors, QList<int>{S::PARLINK_ENUM_SESSION_ERROR_CANT_OPEN_COMPORT});
+    QCOMPARE(recorder.errors, QList<int>{S::PARLINK_ENUM_SESSION_ERROR_CANT_OPEN_COMPORT});
 }
 
 void TestParlinkLinkLayerPort::baudrateChange_switchesTheLine()

@@ -1,10 +1,12 @@
 #include "protocol/parlink/PARLINK_MASTER_AppLayer.h"
+#include "tests/protocol/parlink/SessionTestSupport.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QtTest>
 
-using FieldMap = QMap<QString, QVariant>;
+using SessionTest::FieldMap;
+using SessionTest::masterSession;
 using Session = PARLINK_Session;
 
 Q_DECLARE_METATYPE(FieldMap)
@@ -57,24 +59,6 @@ struct Recorder : QObject {
     bool waitForSent(qsizetype count) { return QTest::qWaitFor([&] { return sent.size() >= count; }, SendTimeoutMs); }
 };
 
-PARLINK_Session *makeSession(QObject *parent, const QByteArray &address, const QList<int> &commands,
-                             const QMap<int, FieldMap> &fields = {})
-{
-    auto *session = new PARLINK_Session(parent);
-    session->setType(Session::PARLINK_ENUM_SESSION_TYPE_MASTER);
-    session->setAddress(address);
-    for (int command : commands) {
-        const auto c = Session::PARLINK_ENUM_SESSION_COMMAND(command);
-        FieldMap map;
-        session->getDefaultDataForCommand(c, &map);
-        for (auto it = fields.value(command).cbegin(); it != fields.value(command).cend(); ++it)
-            map[it.key()] = it.value();
-        session->setDataForCommand(c, map);
-        session->appendCommandToQueue(c);
-    }
-    return session;
-}
-
 } // namespace
 
 class TestParlinkMasterAppLayer : public QObject {
@@ -104,26 +88,11 @@ void TestParlinkMasterAppLayer::request_isLaidOutPerCommand_data()
     QTest::addColumn<FieldMap>("fields");
     QTest::addColumn<QByteArray>("frame");
 
-    QTest::newRow("128") << 128 << FieldMap{} << QByteArray::fromHex("82130004000180""00");
     QTest::newRow("129") << 129 << FieldMap{{"Baudrate", 115200}} << QByteArray::fromHex("82130004000181""03""01c200");
-    QTest::newRow("130") << 130 << FieldMap{{"Address", 356}, {"BytesToRead", 50}}
-                         << QByteArray::fromHex("82130004000182""03""0164""32");
     QTest::newRow("131") << 131
                          << FieldMap{{"Address", 100}, {"BytesToWrite", 3}, {"Bytes", QByteArray::fromHex("aabbcc")}}
                          << QByteArray::fromHex("82130004000183""05""0064""aabbcc");
-    QTest::newRow("132") << 132 << FieldMap{} << QByteArray::fromHex("82130004000184""00");
-    QTest::newRow("133") << 133 << FieldMap{} << QByteArray::fromHex("82130004000185""00");
-    QTest::newRow("134") << 134 << FieldMap{{"DiagCode", 7}} << QByteArray::fromHex("82130004000186""01""07");
-    QTest::newRow("135") << 135 << FieldMap{} << QByteArray::fromHex("82130004000187""00");
-    QTest::newRow("136") << 136 << FieldMap{} << QByteArray::fromHex("82130004000188""00");
     QTest::newRow("137 to the zero address") << 137 << FieldMap{} << QByteArray::fromHex("82000000000089""00");
-    QTest::newRow("138") << 138 << FieldMap{} << QByteArray::fromHex("8213000400018a""00");
-    QTest::newRow("139") << 139 << FieldMap{} << QByteArray::fromHex("8213000400018b""00");
-    QTest::newRow("140") << 140 << FieldMap{} << QByteArray::fromHex("8213000400018c""00");
-    QTest::newRow("141") << 141 << FieldMap{} << QByteArray::fromHex("8213000400018d""00");
-    QTest::newRow("142") << 142 << FieldMap{} << QByteArray::fromHex("8213000400018e""00");
-    QTest::newRow("143") << 143 << FieldMap{{"Systemcommand", 3}, {"Payload", 0x01020304}}
-                         << QByteArray::fromHex("8213000400018f""05""03""01020304");
 }
 
 void TestParlinkMasterAppLayer::request_isLaidOutPerCommand()
@@ -134,7 +103,7 @@ void TestParlinkMasterAppLayer::request_isLaidOutPerCommand()
 
     PARLINK_MASTER_AppLayer layer;
     Recorder recorder(layer);
-    layer.startSession(makeSession(this, Address, {command}, {{command, fields}}));
+    layer.startSession(masterSession(this, Address, {command}, {{command, fields}}));
     QVERIFY(recorder.waitForSent(1));
     QCOMPARE(recorder.sent[0].command, command);
     QCOMPARE(recorder.sent[0].frame.toHex(), frame.toHex());
@@ -145,20 +114,6 @@ void TestParlinkMasterAppLayer::response_isDecodedPerCommand_data()
     QTest::addColumn<QByteArray>("response");
     QTest::addColumn<FieldMap>("expected");
 
-    QTest::newRow("128") << QByteArray::fromHex("86130004000180""04""0000""00ff")
-                         << FieldMap{{"BaudrateBitmask", 255}, {"Universal Error", 0}};
-    QTest::newRow("129") << QByteArray::fromHex("86130004000181""02""0000") << FieldMap{{"Universal Error", 0}};
-    QTest::newRow("130") << QByteArray::fromHex("86130004000182""05""0000""aabbcc")
-                         << FieldMap{{"Bytes", QByteArray::fromHex("aabbcc")}, {"Universal Error", 0}};
-    QTest::newRow("131") << QByteArray::fromHex("86130004000183""02""0000") << FieldMap{{"Universal Error", 0}};
-    QTest::newRow("132") << QByteArray::fromHex("86130004000184""02""0000") << FieldMap{{"Universal Error", 0}};
-    QTest::newRow("133") << QByteArray::fromHex("86130004000185""02""0000") << FieldMap{{"Universal Error", 0}};
-    QTest::newRow("134") << QByteArray::fromHex("86130004000186""06""0000""01020304")
-                         << FieldMap{{"DiagValue", 0x01020304}, {"Universal Error", 0}};
-    QTest::newRow("135") << QByteArray::fromHex("86130004000187""04""0000""020b")
-                         << FieldMap{{"Version", 2}, {"Subversion", 11}, {"Universal Error", 0}};
-    QTest::newRow("136") << QByteArray::fromHex("86130004000188""05""0000""180307")
-                         << FieldMap{{"Revision Year", 24}, {"Revision Month", 3}, {"Revision Day", 7}};
     QTest::newRow("137") << QByteArray::fromHex("86130004000189""02""0000")
                          << FieldMap{{"Address Vendor ID", 19}, {"Address Slave", 4}, {"Address Subslave", 1}};
     QTest::newRow("138, two of eight variables")
@@ -176,10 +131,6 @@ void TestParlinkMasterAppLayer::response_isDecodedPerCommand_data()
                                                 "00000000000000000000000000000000" "5a000000000000000000000000000000")
                          << FieldMap{{"Statusstring 1", "3Overflow"}, {"Statusstring 2", "ABCDEFGHIJKLMNOP"},
                                      {"Statusstring 3", ""}, {"Statusstring 8", "Z"}, {"Universal Error", 0}};
-    QTest::newRow("141") << QByteArray::fromHex("8613000400018d""12""0000""4d3751342d5a45420000000000000000")
-                         << FieldMap{{"Devicetypestring", "M7Q4-ZEB"}, {"Universal Error", 0}};
-    QTest::newRow("142") << QByteArray::fromHex("8613000400018e""02""0000") << FieldMap{{"Universal Error", 0}};
-    QTest::newRow("143") << QByteArray::fromHex("8613000400018f""02""0000") << FieldMap{{"Universal Error", 0}};
 
     // Content errors: "Universal Error" 255 when the device refused, 2 for too many and 1 for too few
     // data bytes; the data fields then keep their defaults.
@@ -207,7 +158,7 @@ void TestParlinkMasterAppLayer::response_isDecodedPerCommand()
     const int command = quint8(response.at(6));
     PARLINK_MASTER_AppLayer layer;
     Recorder recorder(layer);
-    layer.startSession(makeSession(this, Address, {command}));
+    layer.startSession(masterSession(this, Address, {command}));
     layer.sessionDataReady(response);
     QCOMPARE(recorder.decoded.size(), 1);
     const FieldMap &fields = recorder.decoded[0];
@@ -244,7 +195,7 @@ void TestParlinkMasterAppLayer::writeRequest_countNeverPromisesMissingBytes()
         bytes.append(char(i + 1));
     PARLINK_MASTER_AppLayer layer;
     Recorder recorder(layer);
-    layer.startSession(makeSession(this, Address, {131},
+    layer.startSession(masterSession(this, Address, {131},
                                    {{131, {{"Address", 0x1234}, {"BytesToWrite", bytesToWrite}, {"Bytes", bytes}}}}));
     QVERIFY(recorder.waitForSent(1));
     const QByteArray frame = recorder.sent[0].frame;
@@ -281,7 +232,7 @@ void TestParlinkMasterAppLayer::baudrateChange_followsA129Reply()
     PARLINK_MASTER_AppLayer layer;
     Recorder recorder(layer);
     recorder.baudrateChangeSucceeds = switchSucceeds;
-    layer.startSession(makeSession(this, Address, {129}, {{129, {{"Baudrate", 57600}}}}));
+    layer.startSession(masterSession(this, Address, {129}, {{129, {{"Baudrate", 57600}}}}));
     QCOMPARE(layer.baudrate(), 57600u);
     layer.sessionDataReady(response);
     QCOMPARE(recorder.baudrates, switches);
@@ -293,7 +244,7 @@ void TestParlinkMasterAppLayer::requests_areSpacedAndSlowerAfterABaudrateChange(
 {
     PARLINK_MASTER_AppLayer layer;
     Recorder recorder(layer);
-    layer.startSession(makeSession(this, Address, {128, 129, 135}, {{129, {{"Baudrate", 9600}}}}));
+    layer.startSession(masterSession(this, Address, {128, 129, 135}, {{129, {{"Baudrate", 9600}}}}));
     QVERIFY(recorder.waitForSent(1));
     QVERIFY(recorder.sent[0].atMs >= 149);
 
@@ -313,7 +264,7 @@ void TestParlinkMasterAppLayer::lastResponse_stopPrecedesItsData()
 {
     PARLINK_MASTER_AppLayer layer;
     Recorder recorder(layer);
-    layer.startSession(makeSession(this, Address, {135}));
+    layer.startSession(masterSession(this, Address, {135}));
     layer.sessionDataReady(QByteArray::fromHex("86130004000187""04""0000""020b"));
     QCOMPARE(recorder.events, (QList<QString>{"stop", "data"}));
     QVERIFY(!layer.isActive());
@@ -339,7 +290,7 @@ void TestParlinkMasterAppLayer::repeatCount_sendsTheCommandThatOften()
 
     PARLINK_MASTER_AppLayer layer;
     Recorder recorder(layer);
-    auto *session = makeSession(this, Address, {});
+    auto *session = masterSession(this, Address, {});
     session->appendCommandToQueue(Session::PARLINK_ENUM_SESSION_COMMAND_132, quint8(repeats));
     layer.startSession(session);
     for (int i = 0; i < requests; ++i) {
@@ -355,8 +306,8 @@ void TestParlinkMasterAppLayer::staleDelayedRequest_isDroppedWhenANewSessionStar
 {
     PARLINK_MASTER_AppLayer layer;
     Recorder recorder(layer);
-    layer.startSession(makeSession(this, Address, {128}));
-    layer.startSession(makeSession(this, Address, {135}));
+    layer.startSession(masterSession(this, Address, {128}));
+    layer.startSession(masterSession(this, Address, {135}));
     QVERIFY(recorder.waitForSent(1));
     QTest::qWait(300);
     QCOMPARE(recorder.sent.size(), 1);
@@ -368,11 +319,11 @@ void TestParlinkMasterAppLayer::staleStepAfter129_isDroppedWhenANewSessionStarts
 {
     PARLINK_MASTER_AppLayer layer;
     Recorder recorder(layer);
-    auto *first = makeSession(this, Address, {129, 141}, {{129, {{"Baudrate", 9600}}}});
+    auto *first = masterSession(this, Address, {129, 141}, {{129, {{"Baudrate", 9600}}}});
     layer.startSession(first);
     QVERIFY(recorder.waitForSent(1));
     layer.sessionDataReady(QByteArray::fromHex("86130004000181""02""0000"));
-    layer.startSession(makeSession(this, Address, {128}));
+    layer.startSession(masterSession(this, Address, {128}));
     QVERIFY(recorder.waitForSent(2));
     QTest::qWait(400);
     QCOMPARE(recorder.sent.size(), 2);
@@ -385,7 +336,7 @@ void TestParlinkMasterAppLayer::burstMode_keepsTheSessionOpenAndAcknowledgesFram
 {
     PARLINK_MASTER_AppLayer layer;
     Recorder recorder(layer);
-    layer.startSession(makeSession(this, Address, {142}));
+    layer.startSession(masterSession(this, Address, {142}));
     layer.sessionDataReady(QByteArray::fromHex("8613000400018e""02""0000"));
     QCOMPARE(recorder.activations, 1);
     QVERIFY(layer.isBurstMode());
@@ -408,7 +359,7 @@ void TestParlinkMasterAppLayer::deletedCallerSession_isNeverWritten()
 {
     PARLINK_MASTER_AppLayer layer;
     Recorder recorder(layer);
-    auto *session = makeSession(nullptr, Address, {128, 135});
+    auto *session = masterSession(nullptr, Address, {128, 135});
     layer.startSession(session);
     QVERIFY(recorder.waitForSent(1));
     delete session;

@@ -11,28 +11,28 @@ Q_DECLARE_METATYPE(QSerialPort::SerialPortError)
 namespace {
 constexpr int WaitMs = 5000;
 
-// Waits without running events: what the port has not read yet must stay unread.
-bool waitPendingForProgram(const PtyPeer &peer, int bytes)
+// Waits without running events: bytes the port has not read yet stay unread, and only bytes the port
+// has already handed to the system reach the peer.
+template<typename Condition>
+bool waitWithoutEvents(Condition condition)
 {
     QDeadlineTimer deadline(WaitMs);
     while (!deadline.hasExpired()) {
-        if (peer.bytesPendingForProgram() >= bytes)
+        if (condition())
             return true;
         QThread::msleep(2);
     }
     return false;
 }
 
-// Waits without running events, so that only bytes the port has already handed to the system count.
+bool waitPendingForProgram(const PtyPeer &peer, int bytes)
+{
+    return waitWithoutEvents([&] { return peer.bytesPendingForProgram() >= bytes; });
+}
+
 bool waitReceivedWithoutEvents(const PtyPeer &peer, qsizetype bytes)
 {
-    QDeadlineTimer deadline(WaitMs);
-    while (!deadline.hasExpired()) {
-        if (peer.receivedSize() >= bytes)
-            return true;
-        QThread::msleep(2);
-    }
-    return false;
+    return waitWithoutEvents([&] { return peer.receivedSize() >= bytes; });
 }
 
 QByteArray joined(const QSignalSpy &spy)
