@@ -67,6 +67,11 @@ void PARLINK_Session::setDataForCommand(PARLINK_ENUM_SESSION_COMMAND command, co
     mDataMap.insert(getCommandStringForCommandMap(command), data);
 }
 
+void PARLINK_Session::clearData()
+{
+    mDataMap = mDefaultMap;
+}
+
 void PARLINK_Session::setBuffer(const QByteArray &buffer)
 {
     mBuffer = buffer;

@@ -194,6 +194,9 @@ public:
     void getDefaultDataForCommand(PARLINK_ENUM_SESSION_COMMAND command, FieldMap *data) const;
     void getDataForCommand(PARLINK_ENUM_SESSION_COMMAND command, FieldMap *data) const;
     void setDataForCommand(PARLINK_ENUM_SESSION_COMMAND command, const FieldMap &data);
+    // Puts every command's field map back to its standard layout, so that no field of an earlier
+    // request or reply is left in the session.
+    void clearData();
     void setBuffer(const QByteArray &buffer);
     QByteArray getBuffer() const;
 

@@ -55,6 +55,7 @@ private slots:
     void freshSession_answersWithStandardLayout();
     void setData_replacesOneCommandAndLeavesDefaults();
     void setData_forUnknownCommand_isKeptUnderZero();
+    void clearData_leavesOnlyTheStandardLayout();
     void queue_countsRepeatsAndFreesSlots();
     void queue_refusesBeyondCapacity();
     void copy_takesOverEverything();
@@ -202,6 +203,25 @@ void TestParlinkSession::setData_forUnknownCommand_isKeptUnderZero()
     FieldMap defaults{{"stale", 1}};
     session.getDefaultDataForCommand(command(200), &defaults);
     QVERIFY(defaults.isEmpty());
+}
+
+void TestParlinkSession::clearData_leavesOnlyTheStandardLayout()
+{
+    PARLINK_Session session;
+    const QMap<QString, FieldMap> standard = session.getDataMapStandardLayout();
+    session.setDataForCommand(PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_135, FieldMap{{"Version", 2}, {"Stale", 1}});
+    session.setDataForCommand(command(200), FieldMap{{"Anything", 1}});
+
+    session.clearData();
+
+    for (int c = 128; c <= 143; ++c) {
+        FieldMap back;
+        session.getDataForCommand(command(c), &back);
+        QCOMPARE(back, standard.value(QString::number(c)));
+    }
+    FieldMap unknown{{"stale", 1}};
+    session.getDataForCommand(command(200), &unknown);
+    QVERIFY(unknown.isEmpty());
 }
 
 void TestParlinkSession::queue_countsRepeatsAndFreesSlots()
