@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDataStream>
+#include <QList>
+#include <QMetaType>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+namespace Thg::Tilo::Communication {
+
+// The five bus address bytes of a device: the vendor id, the 16-bit device id and the 16-bit
+// sub-device id, each id high byte first as on the wire.
+class Address {
+public:
+    // Which part of an address a request is meant for.
+    enum class Type : std::uint32_t {
+        Device = 0,
+        SubDevice = 1,
+        DeviceAndSubDevice = 2,
+        None = 255,
+    };
+
+    static constexpr int Size = 5;
+    using Bytes = std::array<std::uint8_t, Size>;
+
+    Address() = default;
+    explicit Address(const Bytes &bytes) : bytes(bytes) {}
+
+    // Decided by the two ids alone; the vendor id plays no part.
+    Type getType() const;
+    // The five bytes as a request of `type` is addressed: a device request masks the sub-device id,
+    // a sub-device request the device id; any other type keeps all five bytes.
+    QByteArray asArray(Type type) const;
+    // Each of the first five bytes of `address` in decimal, in byte order.
+    QList<QString> getAddressAsString(const QByteArray &address) const;
+
+    bool operator==(const Address &) const = default;
+
+    Bytes bytes{};
+};
+
+QDataStream &operator<<(QDataStream &stream, Address::Type type);
+QDataStream &operator>>(QDataStream &stream, Address::Type &type);
+
+} // namespace Thg::Tilo::Communication
+
+Q_DECLARE_METATYPE(Thg::Tilo::Communication::Address::Type)

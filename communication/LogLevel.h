@@ -1,0 +1,46 @@
+#pragma once
+
+#include "device/EnumNames.h"
+
+#include <QDataStream>
+#include <QMetaType>
+
+#include <cstdint>
+
+namespace Thg::Tilo::Communication {
+
+// The severity of a line of the device service's log.
+enum class LogLevel : std::uint8_t {
+    Trace = 0,
+    Debug = 1,
+    Info = 2,
+    Warning = 3,
+    Error = 4,
+    Critical = 5,
+};
+
+inline constexpr Thg::Tilo::Device::EnumNameTable logLevelNames{std::to_array<Thg::Tilo::Device::EnumName<LogLevel>>({
+    {LogLevel::Trace, "Trace"},
+    {LogLevel::Debug, "Debug"},
+    {LogLevel::Info, "Info"},
+    {LogLevel::Warning, "Warning"},
+    {LogLevel::Error, "Error"},
+    {LogLevel::Critical, "Critical"},
+})};
+
+inline QDataStream &operator<<(QDataStream &stream, LogLevel level)
+{
+    return stream << quint8(level);
+}
+
+inline QDataStream &operator>>(QDataStream &stream, LogLevel &level)
+{
+    quint8 value = 0;
+    stream >> value;
+    level = LogLevel(value);
+    return stream;
+}
+
+} // namespace Thg::Tilo::Communication
+
+Q_DECLARE_METATYPE(Thg::Tilo::Communication::LogLevel)
