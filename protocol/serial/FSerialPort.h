@@ -87,6 +87,7 @@ private:
     int currentBitsPerCharacter() const;
     bool writeAll(const QByteArray &data);
     void waitForPendingOutput(qint64 lineUs);
+    void takeInputArrivedBeforeWrite();
     void closeIfOpen();
 
     QSerialPort *mPort = nullptr;
@@ -99,6 +100,7 @@ private:
     QSerialPort::SerialPortError mLastError = QSerialPort::NoError;
     bool mOpen = false;
     bool mControlLineChange = false;
+    bool mPollingInput = false;
 };
 
 Q_DECLARE_METATYPE(FSerialPort::DataBits)
