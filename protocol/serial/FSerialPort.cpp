@@ -19,12 +19,10 @@ constexpr int OutputWaitLineTimes = 3;
 } // namespace
 
 FSerialPort::FSerialPort()
-    : mPort(new QSerialPort(this)),
-      mRepeatTimer(new QTimer(this))
+    : mRepeatTimer(new QTimer(this))
 {
     registerMetaTypes();
-    connect(mPort, &QSerialPort::readyRead, this, &FSerialPort::dataReady);
-    connect(mPort, &QSerialPort::errorOccurred, this, &FSerialPort::errorOccurred);
+    replacePort();
     connect(mRepeatTimer, &QTimer::timeout, this, &FSerialPort::sendData);
 }
 
@@ -78,9 +76,27 @@ FSerialPort::PortListComparison FSerialPort::comparePortLists(const QStringList 
     return {sortedScanned, sortedScanned, true};
 }
 
+void FSerialPort::replacePort()
+{
+    if (mPort) {
+        // Queued signals of the old port may still be on their way; they must not reach us.
+        disconnect(mPort, nullptr, this, nullptr);
+        mPort->deleteLater();
+    }
+    mPort = new QSerialPort(this);
+    connect(mPort, &QSerialPort::readyRead, this, &FSerialPort::dataReady);
+    connect(mPort, &QSerialPort::errorOccurred, this, &FSerialPort::errorOccurred);
+}
+
 void FSerialPort::openPort(QString PortToOpen, int BaudRate, FSerialPort::DataBits dataBits,
                            FSerialPort::Parity parity, FSerialPort::StopBits stopBits, FSerialPort::FlowControl flow)
 {
+    // QSerialPort keeps the settings of its last open and, at the next open, applies them to the line
+    // as it finds it. A line that did not keep them (a pseudo-terminal drops the parity flag) then
+    // refuses the first setting. Each open therefore starts from a port that has never been open. An
+    // open port is left as it is: opening it again fails as before.
+    if (!mPort->isOpen())
+        replacePort();
     mPort->setPortName(PortToOpen);
     QString message;
     if (mPort->open(QIODevice::ReadWrite)) {

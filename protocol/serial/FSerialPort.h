@@ -82,6 +82,8 @@ private slots:
     void errorOccurred(QSerialPort::SerialPortError error);
 
 private:
+    // A fresh QSerialPort with our connections in place of the current one (closed).
+    void replacePort();
     bool setControlLine(const std::function<bool()> &set);
     bool applySettings(int baudRate, DataBits dataBits, Parity parity, StopBits stopBits, FlowControl flow);
     int currentBitsPerCharacter() const;
