@@ -226,6 +226,8 @@ void FSerialPort::writeDataToPort(QByteArray data, bool bSingleWireTransmission)
     // follows at once (both were queued to this thread), so pending echo bytes add up.
     if (!bSingleWireTransmission)
         mEchoBytesPending = 0;
+    else
+        takeInputArrivedBeforeWrite();
     const int bits = currentBitsPerCharacter();
     if (!writeAll(data))
         return;
@@ -298,7 +300,7 @@ void FSerialPort::sendData()
 
 void FSerialPort::errorOccurred(QSerialPort::SerialPortError error)
 {
-    if (mControlLineChange || error == mLastError)
+    if (mControlLineChange || mPollingInput || error == mLastError)
         return;
     mLastError = error;
     emit errorOccuredOnPort(error);
@@ -341,6 +343,22 @@ void FSerialPort::waitForPendingOutput(qint64 lineUs)
         if (!mPort->waitForBytesWritten(int(std::max<qint64>(1, boundMs - elapsed.elapsed()))))
             break;
     }
+}
+
+// On a single-wire line this write's echo follows whatever the line delivered before it. Bytes that
+// arrived while this thread was busy (the line time of an earlier write) are read first, so that the
+// echo of this write is not taken from the device's answer.
+void FSerialPort::takeInputArrivedBeforeWrite()
+{
+    if (!mPort->isOpen())
+        return;
+    // A poll that finds nothing sets a time-out error; that is no fault of the line.
+    mPollingInput = true;
+    while (mPort->waitForReadyRead(0)) {
+    }
+    if (mPort->error() == QSerialPort::TimeoutError)
+        mPort->clearError();
+    mPollingInput = false;
 }
 
 void FSerialPort::closeIfOpen()

@@ -89,6 +89,7 @@ private:
     int currentBitsPerCharacter() const;
     bool writeAll(const QByteArray &data);
     void waitForPendingOutput(qint64 lineUs);
+    void takeInputArrivedBeforeWrite();
     void closeIfOpen();
 
     QSerialPort *mPort = nullptr;
@@ -101,6 +102,7 @@ private:
     QSerialPort::SerialPortError mLastError = QSerialPort::NoError;
     bool mOpen = false;
     bool mControlLineChange = false;
+    bool mPollingInput = false;
 };
 
 Q_DECLARE_METATYPE(FSerialPort::DataBits)

@@ -77,6 +77,7 @@ private slots:
     void echo_isRemovedAcrossSplitReads();
     void dtrAndRts_failOnPty_withTextsAndNoConfirmation();
     void echoesOfBackToBackWrites_areAllRemoved();
+    void singleWireWrite_afterAnAnswerArrived_leavesTheAnswerWhole();
     void newBaudrate_isSeenByPeer();
     void newBaudrate_fromOtherThread_throughBlockingCall();
     void newBaudrate_onClosedPort_failsWithoutTouchingAnything();
@@ -422,6 +423,26 @@ void TestFSerialPort::echoesOfBackToBackWrites_areAllRemoved()
 
     QVERIFY(mPeer->write("requestPARLanswer"));
     QTRY_COMPARE_WITH_TIMEOUT(joined(received), QByteArray("answer"), WaitMs);
+}
+
+void TestFSerialPort::singleWireWrite_afterAnAnswerArrived_leavesTheAnswerWhole()
+{
+    REQUIRE_PTY(115200);
+    QSignalSpy received(mPort.get(), &FSerialPort::newDataReadyFromPort);
+    QSignalSpy errors(mPort.get(), &FSerialPort::errorOccuredOnPort);
+    mPort->writeDataToPort(QByteArray("request"), true);
+    QVERIFY(mPeer->waitForReceived(7, WaitMs));
+    // The echo and the answer arrive before the port has read anything; a second write follows.
+    QVERIFY(mPeer->write("requestanswer"));
+    QVERIFY(waitPendingForProgram(*mPeer, 13));
+    mPort->writeDataToPort(QByteArray("PARL"), true);
+    QVERIFY(mPeer->waitForReceived(11, WaitMs));
+    QVERIFY(mPeer->write("PARL"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(joined(received), QByteArray("answer"), WaitMs);
+    QTest::qWait(50);
+    QCOMPARE(joined(received), QByteArray("answer"));
+    QCOMPARE(errors.size(), 0);
 }
 
 void TestFSerialPort::newBaudrate_isSeenByPeer()
