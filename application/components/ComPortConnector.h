@@ -2,6 +2,7 @@
 
 #include "application/components/Connector.h"
 
+#include "communication/ComPortScanner.h"
 #include "communication/Comport.h"
 
 #include <QList>
@@ -27,7 +28,7 @@ public slots:
     void updatePorts(const QList<Thg::Tilo::Communication::Comport> &ports);
 
 signals:
-    void portsChanged(const QList<Thg::Tilo::Communication::Comport> &ports);
+    void portsChanged(Thg::Tilo::Communication::ComPortScanner::List ports);
 
 protected:
     virtual void doConnectTarget(const QString &port) = 0;
