@@ -51,6 +51,12 @@ ZebSimDevice::~ZebSimDevice()
     mStack = nullptr;
 }
 
+void ZebSimDevice::setFaults(const FaultPlan &faults)
+{
+    mConfig.faults = faults;
+    mReadsOfChunk.clear();
+}
+
 bool ZebSimDevice::start(QString *error)
 {
     if (!mConfig.logPath.isEmpty() && !mLog.open(mConfig.logPath, error))

@@ -36,6 +36,9 @@ public:
 
     ParameterMemory &memory() { return mMemory; }
     const SimConfig &config() const { return mConfig; }
+    // The faults from now on, with the read-back counts started afresh: a test can let one run fail
+    // and the next one pass on the same line.
+    void setFaults(const FaultPlan &faults);
     // The baud rate the program has set on its side of the line (-1 for a non-standard rate).
     int programLineSpeed() const;
     // The baud rate the device's own stack has switched to (1200 after start).
