@@ -36,8 +36,9 @@ public:
 
     ParameterMemory &memory() { return mMemory; }
     const SimConfig &config() const { return mConfig; }
-    // The faults from now on, with the read-back counts started afresh: a test can let one run fail
-    // and the next one pass on the same line.
+    // The device's own faults from now on (read-backs, status answers), with the read-back counts
+    // started afresh, so that one run can fail and the next pass on the same line. The line's faults
+    // (checksums, silence, dropped bytes) stay as started.
     void setFaults(const FaultPlan &faults);
     // The baud rate the program has set on its side of the line (-1 for a non-standard rate).
     int programLineSpeed() const;
