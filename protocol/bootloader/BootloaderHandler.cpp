@@ -44,8 +44,19 @@ BootloaderHandler::BootloaderHandler(QObject *parent, FSerialPort *serialPort)
 BootloaderHandler::~BootloaderHandler()
 {
     mReleaseTimer->stop();
-    if (mClient)
+    if (mClient) {
         disconnectClient(mClient.get());
+        // Timers can only be stopped on their own thread; a transfer cut short leaves them running.
+        Bootloader *client = mClient.get();
+        QMetaObject::invokeMethod(
+            client,
+            [client] {
+                const auto timers = client->findChildren<QTimer *>();
+                for (QTimer *timer : timers)
+                    timer->stop();
+            },
+            Qt::BlockingQueuedConnection);
+    }
     mThread->quit();
     mThread->wait();
     // The thread has finished: nothing runs the client any more, so it can go from here.

@@ -5,6 +5,8 @@
 #include <QMutex>
 #include <QPointer>
 #include <QThread>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
 
@@ -122,6 +124,7 @@ private slots:
     void sameOrUndefinedFamily_keepsTheClient();
     void replacedClient_isCutOffAndDeletedOnBootloaderThread();
     void destructor_deletesTheClientAfterTheThreadHasFinished();
+    void destructorDuringATransfer_stopsTheClientsTimersOnTheirThread();
     void download_startsOnlyOnceThePortHasTakenTheSettings();
     void setInterfaceAgain_wiresTheClientOnce();
     void setInterfaceWithoutDownload_onlyStoresTheInterface();
@@ -256,6 +259,28 @@ void TestBootloaderHandler::destructor_deletesTheClientAfterTheThreadHasFinished
     handler.reset();
     QVERIFY(client.isNull());
     QVERIFY(threadFinished);
+}
+
+void TestBootloaderHandler::destructorDuringATransfer_stopsTheClientsTimersOnTheirThread()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fw.txt"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("@4000 01 02 q");
+    file.close();
+
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("Timers cannot be stopped")));
+    auto handler = std::make_unique<BootloaderHandler>(nullptr, nullptr);
+    handler->setFamily(H::FAMILY_MSP432);
+    QSignalSpy states(handler.get(), &H::state);
+    // Synchronising: the reply and repeat timers run.
+    emit handler->downloadFamily(path);
+    QVERIFY(states.wait(WaitMs));
+    QCOMPARE(states.at(0).at(0).toString(), QStringLiteral("Connection started"));
+    QPointer<Bootloader> client = handler->client();
+    handler.reset();
+    QVERIFY(client.isNull());
 }
 
 void TestBootloaderHandler::download_startsOnlyOnceThePortHasTakenTheSettings()
@@ -441,6 +466,7 @@ void TestBootloaderHandler::clientWrites_reachThePort()
     QCOMPARE(portErrors.size(), 1); // the settings, on a closed port
     FakeClient *client = fake(*mHandler);
     // Written to the closed port, the bytes come back as one write error.
+    QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QSerialPort): device not open");
     runOnClient(client, [](FakeClient *c) { emit c->writeDataToInterface(QByteArray("AB"), true); });
     QTRY_COMPARE_WITH_TIMEOUT(portErrors.size(), 2, WaitMs);
     QCOMPARE(portErrors.at(1).at(0).value<QSerialPort::SerialPortError>(), QSerialPort::WriteError);
