@@ -200,7 +200,7 @@ void BootloaderHandler::stateFamily(Bootloader::BLSTATE state)
 
 void BootloaderHandler::errorFamily(Bootloader::BLERROR error)
 {
-    // Errors 1 and 2 leave the wiring in place: the port never carried the transfer.
+    // Errors 1 and 2 leave the wiring in place; the next hand-over removes it before wiring again.
     if (error != Bootloader::BLERROR_INTERFACE_CANT_OPEN && error != Bootloader::BLERROR_INTERFACE_IS_NOT_OPEN)
         releasePort();
     if (const std::optional<const char *> text = errorText(error))

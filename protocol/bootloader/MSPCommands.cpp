@@ -94,7 +94,8 @@ Bootloader::BLERROR MSPCommands::checkReply(MSPCMD command, const DataBlock *blo
             return Bootloader::BLERROR_NO_RESPONSE_FROM_DEVICE;
     }
 
-    const bool threeBytes = command == MSPCMD_CRC_CHECK_32 || (command == MSPCMD_CRC_CHECK && type != MSPCMD_SPECIAL_DATA);
+    const bool threeBytes =
+        command == MSPCMD_CRC_CHECK_32 || (command == MSPCMD_CRC_CHECK && type != MSPCMD_SPECIAL_DATA);
     const qsizetype covered = threeBytes ? 3 : 2;
     if (reply.size() < 4 + covered + 2)
         return Bootloader::BLERROR_NO_RESPONSE_FROM_DEVICE;

@@ -104,8 +104,10 @@ void TestMspCommands::replies_areJudged_data()
     QTest::newRow("seven bytes") << erase << false << hex("00800200 3B00 60") << int(BLERROR_RX_BUFFER_EMPTY);
     QTest::newRow("no acknowledge") << erase << false << hex("51800200 3B00 60C4")
                                     << int(BLERROR_NO_RESPONSE_FROM_DEVICE);
-    QTest::newRow("wrong header") << erase << false << hex("00810200 3B00 60C4") << int(BLERROR_NO_RESPONSE_FROM_DEVICE);
-    QTest::newRow("wrong length") << erase << false << hex("00800300 3B00 60C4") << int(BLERROR_NO_RESPONSE_FROM_DEVICE);
+    QTest::newRow("wrong header") << erase << false << hex("00810200 3B00 60C4")
+                                  << int(BLERROR_NO_RESPONSE_FROM_DEVICE);
+    QTest::newRow("wrong length") << erase << false << hex("00800300 3B00 60C4")
+                                  << int(BLERROR_NO_RESPONSE_FROM_DEVICE);
     QTest::newRow("wrong CRC") << erase << false << hex("00800200 3B00 60C5") << int(BLERROR_NO_RESPONSE_FROM_DEVICE);
     QTest::newRow("CRC sent high byte first") << erase << false << hex("00800200 3B00 C460")
                                               << int(BLERROR_NO_RESPONSE_FROM_DEVICE);

@@ -137,7 +137,8 @@ void TestTivaFlash::refusedFiles_sendNothing_data()
     QTest::newRow("three-digit token") << QByteArray("@4000 01 0FF 02 q") << invalid;
     QTest::newRow("no address line") << QByteArray("01 02 q") << invalid;
     QTest::newRow("address only") << QByteArray("@4000 q") << invalid;
-    QTest::newRow("image at address 0") << section(0, pattern(16)) << QStringLiteral("File must not contain bootloader update");
+    QTest::newRow("image at address 0") << section(0, pattern(16))
+                                        << QStringLiteral("File must not contain bootloader update");
 }
 
 void TestTivaFlash::refusedFiles_sendNothing()
