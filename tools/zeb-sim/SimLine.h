@@ -5,6 +5,8 @@
 #include "tools/zeb-sim/SimConfig.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -12,6 +14,7 @@
 
 class PseudoTerminal;
 class QSocketNotifier;
+class QTimer;
 
 namespace ZebSim {
 
@@ -53,6 +56,11 @@ private:
     void readDeviceSide();
     QByteArray faultsOnDeviceByte(const FrameTracker::Step &step, char byte, QString *note);
     static void writeAll(int fd, const QByteArray &data);
+    // Pacing: the line is one wire that carries a character in 11 bit times at the program's rate.
+    qint64 characterNs() const;
+    void occupyLine(qsizetype characters);
+    void sendPaced(const QByteArray &data);
+    void deliverDue();
 
     SimConfig mConfig;
     FrameLog *mLog;
@@ -66,6 +74,15 @@ private:
     int mAcknowledges = 0;
     bool mLinkPlaced = false;
     QString mSentNote;
+
+    struct PacedByte {
+        qint64 dueNs;
+        char byte;
+    };
+    QElapsedTimer mLineClock;
+    qint64 mLineFreeNs = 0;
+    QList<PacedByte> mPaced;
+    QTimer *mPacer = nullptr;
 };
 
 } // namespace ZebSim
