@@ -1,170 +1,142 @@
-// The simulated device on its line, driven from a raw program side: the paced line (no reply before
-// the request and the reply have had their time on the wire) and the short memory read.
+// What the simulated device answers, seen from the program's side of its line: the raw bytes of
+// requests in, the raw bytes of its answers out.
 
 #include "tools/zeb-sim/ZebSimDevice.h"
 
-#include <QElapsedTimer>
+#include <QSerialPort>
 #include <QSignalSpy>
-#include <QThread>
 #include <QtTest>
 
-#include <cerrno>
-#include <fcntl.h>
 #include <memory>
-#include <termios.h>
-#include <unistd.h>
 
 using namespace ZebSim;
 
 namespace {
 
-constexpr int ReadyTimeoutMs = 5000;
-constexpr int ReplyTimeoutMs = 10000;
+constexpr int TimeoutMs = 5000;
+// The device answers within milliseconds; silence this long means no answer.
+constexpr int SilenceMs = 500;
 
-// A 130 request for 10 bytes from address 16 of the device's own memory.
-const QByteArray ReadRequest = QByteArray::fromHex("ffffffffff""8213000400008203""00100a""0e");
-const QByteArray Stored = "0123456789";
-
-speed_t speedOf(int baud)
+QByteArray hex(const char *text)
 {
-    return baud == 1200 ? B1200 : baud == 9600 ? B9600 : B115200;
+    return QByteArray::fromHex(text);
 }
 
-// The program's side of the line, opened as a raw serial port.
-class ProgramSide {
-public:
-    ProgramSide(const QString &path, int baud)
-    {
-        mFd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        termios settings{};
-        if (mFd < 0 || ::tcgetattr(mFd, &settings) != 0)
-            return;
-        ::cfmakeraw(&settings);
-        ::cfsetispeed(&settings, speedOf(baud));
-        ::cfsetospeed(&settings, speedOf(baud));
-        ::tcsetattr(mFd, TCSANOW, &settings);
-    }
-    ~ProgramSide()
-    {
-        if (mFd >= 0)
-            ::close(mFd);
-    }
-    bool isOpen() const { return mFd >= 0; }
-    bool write(const QByteArray &data) { return ::write(mFd, data.constData(), size_t(data.size())) == data.size(); }
-
-    // Reads until `count` bytes have come, letting the device's events run; the time of the first and
-    // of the last byte are taken from `clock`.
-    QByteArray readCount(qsizetype count, const QElapsedTimer &clock, qint64 *firstMs, qint64 *lastMs)
-    {
-        QByteArray data;
-        QElapsedTimer waited;
-        waited.start();
-        while (data.size() < count && waited.elapsed() < ReplyTimeoutMs) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-            char buffer[256];
-            const ssize_t n = ::read(mFd, buffer, sizeof buffer);
-            if (n > 0) {
-                if (data.isEmpty())
-                    *firstMs = clock.elapsed();
-                data.append(buffer, n);
-                *lastMs = clock.elapsed();
-            } else {
-                QThread::usleep(200);
-            }
-        }
-        return data;
-    }
-
-private:
-    int mFd = -1;
-};
+const QByteArray Preamble = hex("ffffffffff");
+// A 128 request to the device address and its answer: the device's baud-rate mask 0x00FF.
+const QByteArray Request128 = Preamble + hex("82130004000080""00""15");
+const QByteArray Answer128 = Preamble + hex("86130004000080""04""0000""00ff""ea");
 
 } // namespace
 
 class TestZebSimDevice : public QObject {
     Q_OBJECT
 private slots:
-    void pacedLine_replyWaitsForBothWireTimes_data();
-    void pacedLine_replyWaitsForBothWireTimes();
-    void shortRead_isAWellFormedFrameWithFewerBytes();
+    void init();
+    void cleanup();
+
+    void requestForNoDeviceCommand_isNotAnswered_data();
+    void requestForNoDeviceCommand_isNotAnswered();
+    void memoryRead_beyond98Bytes_isRefused_data();
+    void memoryRead_beyond98Bytes_isRefused();
+    void afterA137_requestForAnotherDevice_isNotAnswered();
 
 private:
-    std::unique_ptr<ZebSimDevice> startDevice(const SimConfig &config);
+    // Writes `request` and collects what comes back until `expected` bytes have arrived (or, for 0,
+    // until the line has been silent for a while).
+    QByteArray transact(const QByteArray &request, qsizetype expected);
+
+    std::unique_ptr<ZebSimDevice> mDevice;
+    std::unique_ptr<QSerialPort> mPort;
 };
 
-std::unique_ptr<ZebSimDevice> TestZebSimDevice::startDevice(const SimConfig &config)
+void TestZebSimDevice::init()
 {
-    auto device = std::make_unique<ZebSimDevice>(config);
-    QSignalSpy ready(device.get(), &ZebSimDevice::ready);
+    mDevice = std::make_unique<ZebSimDevice>(SimConfig{});
+    QSignalSpy ready(mDevice.get(), &ZebSimDevice::ready);
     QString error;
-    if (!device->start(&error)) {
-        qWarning("no simulated device: %s", qPrintable(error));
-        return nullptr;
-    }
-    if (!ready.wait(ReadyTimeoutMs))
-        return nullptr;
-    device->memory().write(ParameterMemory::Space::Device, 16, Stored);
-    return device;
+    if (!mDevice->start(&error))
+        QSKIP(qPrintable("No pseudo-terminal for the simulated device: " + error));
+    QVERIFY(ready.wait(TimeoutMs));
+    mPort = std::make_unique<QSerialPort>(mDevice->portPath());
+    QVERIFY2(mPort->open(QIODevice::ReadWrite), qPrintable(mPort->errorString()));
+    QVERIFY(mPort->setBaudRate(1200));
 }
 
-void TestZebSimDevice::pacedLine_replyWaitsForBothWireTimes_data()
+void TestZebSimDevice::cleanup()
 {
-    QTest::addColumn<int>("baud");
-    QTest::addColumn<bool>("singleWire");
-    // 17 characters of request and 26 of reply, 11 bits each.
-    QTest::newRow("1200 baud") << 1200 << false;
-    QTest::newRow("1200 baud, single wire") << 1200 << true;
-    QTest::newRow("9600 baud") << 9600 << false;
+    mPort.reset();
+    mDevice.reset();
 }
 
-void TestZebSimDevice::pacedLine_replyWaitsForBothWireTimes()
+QByteArray TestZebSimDevice::transact(const QByteArray &request, qsizetype expected)
 {
-    QFETCH(int, baud);
-    QFETCH(bool, singleWire);
-    SimConfig config;
-    config.paced = true;
-    config.singleWire = singleWire;
-    const auto device = startDevice(config);
-    if (!device)
-        QSKIP("No pseudo-terminal for the simulated device");
-    ProgramSide program(device->portPath(), baud);
-    QVERIFY(program.isOpen());
-
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(program.write(ReadRequest));
-    const qsizetype echo = singleWire ? ReadRequest.size() : 0;
-    qint64 firstMs = -1;
-    qint64 lastMs = -1;
-    const QByteArray line = program.readCount(echo + 26, clock, &firstMs, &lastMs);
-
-    const QByteArray reply = QByteArray::fromHex("ffffffffff""861300040000820c0000") + Stored + QByteArray::fromHex("1e");
-    QCOMPARE(line, (singleWire ? ReadRequest : QByteArray()) + reply);
-    const double characterMs = 11 * 1000.0 / baud;
-    if (singleWire)
-        QVERIFY2(firstMs < 17 * characterMs, qPrintable(QString::number(firstMs))); // the echo comes first
-    QVERIFY2(lastMs >= (17 + 26) * characterMs, qPrintable(QString::number(lastMs)));
+    mPort->write(request);
+    QByteArray received;
+    const auto collect = [&] {
+        received += mPort->readAll();
+        return expected > 0 && received.size() >= expected;
+    };
+    // A short answer shows in the caller's comparison.
+    if (expected == 0 || !QTest::qWaitFor(collect, TimeoutMs))
+        QTest::qWait(SilenceMs);
+    collect();
+    return received;
 }
 
-void TestZebSimDevice::shortRead_isAWellFormedFrameWithFewerBytes()
+void TestZebSimDevice::requestForNoDeviceCommand_isNotAnswered_data()
 {
-    SimConfig config;
-    config.faults.shortReads = 3;
-    const auto device = startDevice(config);
-    if (!device)
-        QSKIP("No pseudo-terminal for the simulated device");
-    ProgramSide program(device->portPath(), 1200);
-    QVERIFY(program.isOpen());
+    QTest::addColumn<QByteArray>("request");
+    QTest::newRow("command 127") << Preamble + hex("8213000400007f""00""ea");
+    QTest::newRow("command 144") << Preamble + hex("82130004000090""00""05");
+    QTest::newRow("command 0 with two data bytes") << Preamble + hex("82130004000000""02""abcd""f1");
+    QTest::newRow("command 255") << Preamble + hex("821300040000ff""00""6a");
+}
 
-    QElapsedTimer clock;
-    clock.start();
-    QVERIFY(program.write(ReadRequest));
-    qint64 firstMs = -1;
-    qint64 lastMs = -1;
-    // Count 9: the two status bytes and 7 of the 10 bytes asked for, under a checksum that matches.
-    QCOMPARE(program.readCount(23, clock, &firstMs, &lastMs),
-             QByteArray::fromHex("ffffffffff""8613000400008209""0000""30313233343536""2d"));
-    QCOMPARE(device->framesSent(), 1);
+// A device sends only answers that its protocol has: no frame without byte count and status bytes.
+void TestZebSimDevice::requestForNoDeviceCommand_isNotAnswered()
+{
+    QFETCH(QByteArray, request);
+    QCOMPARE(transact(request, 0).toHex(' '), QByteArray());
+    QCOMPARE(mDevice->commandsReceived(), QList<int>{});
+    // The device still listens.
+    QCOMPARE(transact(Request128, Answer128.size()).toHex(' '), Answer128.toHex(' '));
+    QCOMPARE(mDevice->commandsReceived(), QList<int>{128});
+}
+
+void TestZebSimDevice::memoryRead_beyond98Bytes_isRefused_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("answer");
+
+    // Memory holds 0x5A from address 0 on.
+    QTest::newRow("98 bytes, the most a master accepts")
+        << Preamble + hex("82130004000082""03""0000""62""76")
+        << Preamble + hex("86130004000082""64""0000") + QByteArray(98, '\x5a') + hex("77");
+    // Refused with "Status Low" 1; the answer keeps the layout of a 98-byte read, without the memory.
+    QTest::newRow("99 bytes") << Preamble + hex("82130004000082""03""0000""63""77")
+                              << Preamble + hex("86130004000082""64""0001") + QByteArray(98, '\0') + hex("76");
+    QTest::newRow("255 bytes") << Preamble + hex("82130004000082""03""0000""ff""eb")
+                               << Preamble + hex("86130004000082""64""0001") + QByteArray(98, '\0') + hex("76");
+}
+
+void TestZebSimDevice::memoryRead_beyond98Bytes_isRefused()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, answer);
+    QVERIFY(mDevice->memory().write(ParameterMemory::Space::Device, 0, QByteArray(300, '\x5a')));
+    QCOMPARE(transact(request, answer.size()).toHex(' '), answer.toHex(' '));
+}
+
+// The zero-address 137 is answered; the request after it is checked against the device's addresses
+// again.
+void TestZebSimDevice::afterA137_requestForAnotherDevice_isNotAnswered()
+{
+    const QByteArray answer137 = Preamble + hex("86130004000189""02""0000""1b");
+    QCOMPARE(transact(Preamble + hex("82000000000089""00""0b"), answer137.size()).toHex(' '), answer137.toHex(' '));
+    QCOMPARE(transact(Preamble + hex("82130004000280""00""17"), 0).toHex(' '), QByteArray());
+    QCOMPARE(transact(Request128, Answer128.size()).toHex(' '), Answer128.toHex(' '));
+    QCOMPARE(mDevice->commandsReceived(), (QList<int>{137, 128}));
 }
 
 QTEST_GUILESS_MAIN(TestZebSimDevice)
