@@ -15,10 +15,10 @@ using Chunk = Chunks<50>::Chunk;
 namespace {
 
 // "type [commands]", one entry per sequence, the commands in sending order.
-QStringList planShapes(const QList<PlannedSequence> &plan)
+QStringList planShapes(const Sequences &plan)
 {
     QStringList shapes;
-    for (const auto &sequence : plan) {
+    for (const auto &sequence : plan.sequences) {
         QStringList commands;
         for (const auto &command : sequence.commands)
             commands.append(QString::number(int(command.command)));
@@ -30,14 +30,6 @@ QStringList planShapes(const QList<PlannedSequence> &plan)
 Chunk chunk(Address::Type type, std::uint16_t address, const char *hex)
 {
     return {type, address, QByteArray::fromHex(hex)};
-}
-
-int commandCount(const QList<PlannedSequence> &plan)
-{
-    int count = 0;
-    for (const auto &sequence : plan)
-        count += int(sequence.commands.size());
-    return count;
 }
 
 } // namespace
@@ -85,19 +77,20 @@ void TestTransferPlan::writePlan_takesOverPerAddressType()
 void TestTransferPlan::writePlan_fieldsOfEachCommand()
 {
     const auto plan = writePlan({chunk(Address::Type::Device, 0x1234, "a1b2c3")}, true);
-    QCOMPARE(plan.size(), 2);
-    const auto &write = plan[0].commands[0].fields;
+    QCOMPARE(plan.sequences.size(), 2);
+    QCOMPARE(plan.cursor, 0);
+    const auto &write = plan.sequences[0].commands[0].fields;
     QCOMPARE(write.value("Address"), QVariant(0x1234));
     QCOMPARE(write.value("BytesToWrite"), QVariant(3));
     QCOMPARE(write.value("Bytes"), QVariant(QByteArray::fromHex("a1b2c3")));
     QCOMPARE(write.value("Databytes Slave"), QVariant(2));
-    const auto &readBack = plan[0].commands[1].fields;
+    const auto &readBack = plan.sequences[0].commands[1].fields;
     QCOMPARE(readBack.value("Address"), QVariant(0x1234));
     QCOMPARE(readBack.value("BytesToRead"), QVariant(3));
     QCOMPARE(readBack.value("Databytes Master"), QVariant(3));
     QCOMPARE(readBack.value("Bytes"), QVariant(QByteArray()));
     // The take-over goes with its standard fields.
-    const auto &takeOver = plan[1].commands[0].fields;
+    const auto &takeOver = plan.sequences[1].commands[0].fields;
     QCOMPARE(takeOver.value("Databytes Master"), QVariant(0));
     QCOMPARE(takeOver.value("Databytes Slave"), QVariant(2));
     QCOMPARE(takeOver.value("Status Low"), QVariant(0));
@@ -108,8 +101,8 @@ void TestTransferPlan::readPlan_isOneReadPerChunk()
     const auto plan = readPlan({chunk(Address::Type::Device, 0, "0102"), chunk(Address::Type::Device, 50, "03"),
                                 chunk(Address::Type::DeviceAndSubDevice, 7, "040506")});
     QCOMPARE(planShapes(plan), (QStringList{"0 [130]", "0 [130]", "2 [130]"}));
-    QCOMPARE(plan[2].commands[0].fields.value("Address"), QVariant(7));
-    QCOMPARE(plan[2].commands[0].fields.value("BytesToRead"), QVariant(3));
+    QCOMPARE(plan.sequences[2].commands[0].fields.value("Address"), QVariant(7));
+    QCOMPARE(plan.sequences[2].commands[0].fields.value("BytesToRead"), QVariant(3));
 }
 
 void TestTransferPlan::builtinWaterMedium_isNineSequencesOfSixteenCommands()
@@ -130,8 +123,8 @@ void TestTransferPlan::builtinWaterMedium_isNineSequencesOfSixteenCommands()
     QCOMPARE(planShapes(plan), (QStringList{"0 [131,130]", "0 [132]", "2 [131,130]", "2 [131,130]", "2 [131,130]",
                                             "2 [131,130]", "2 [131,130]", "2 [131,130]", "2 [132]"}));
     QCOMPARE(commandCount(plan), 16);
-    QCOMPARE(plan[5].commands[0].fields.value("Address"), QVariant(584));
-    QCOMPARE(plan[5].commands[0].fields.value("BytesToWrite"), QVariant(28));
+    QCOMPARE(plan.sequences[5].commands[0].fields.value("Address"), QVariant(584));
+    QCOMPARE(plan.sequences[5].commands[0].fields.value("BytesToWrite"), QVariant(28));
 }
 
 QTEST_GUILESS_MAIN(TestTransferPlan)
