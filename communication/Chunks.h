@@ -60,9 +60,4 @@ struct Chunks {
 // sub-device id.
 std::optional<Address::Type> subDeviceChunkType(const Address &address);
 
-// Sorts both lists by address in place and cuts them into chunks: the device's at type Device, then
-// the sub-device's. Empty when both lists are empty.
-std::optional<Chunks<50>> combineChunks(const Thg::Tilo::Communication::Device &dev, ParameterRefs &deviceParameters,
-                                        ParameterRefs &subdeviceParameters);
-
 } // namespace Thg::Tilo::Communication::Internal

@@ -2,6 +2,7 @@
 // chunk sets that are refused, and the built-in water medium as a parameterization writes it.
 
 #include "communication/Chunks.h"
+#include "communication/ParLinkDeviceService.h"
 
 #include "communication/TransferTestSupport.h"
 #include "support/BuiltinMedium.h"
@@ -10,7 +11,8 @@
 
 using namespace TransferTest;
 using ComDevice = Thg::Tilo::Communication::Device;
-using namespace Thg::Tilo::Communication::Internal;
+using Thg::Tilo::Communication::Internal::Chunks;
+using Thg::Tilo::Communication::ParLinkDeviceService;
 
 class TestChunks : public QObject {
     Q_OBJECT
@@ -47,7 +49,7 @@ void TestChunks::blockSizes_giveChunksOfAtMost50Bytes()
     ParameterRefs none;
     ComDevice dev;
     dev.address = addressOf(19, 0, 4, 0, 1);
-    const auto chunks = combineChunks(dev, device, none);
+    const auto chunks = ParLinkDeviceService::getCombinedChunks(dev, device, none);
     QVERIFY(chunks);
     QCOMPARE(chunkShapes(*chunks), shapes);
     QVERIFY(chunks->valid);
@@ -60,7 +62,7 @@ void TestChunks::chunks_carryTheBytesInOrder()
     const std::vector<Parameter> parameters{bytesAt(30, 40, 0x00), bytesAt(70, 20, 0x80)};
     ParameterRefs device = refs(parameters);
     ParameterRefs none;
-    const auto chunks = combineChunks(ComDevice(), device, none);
+    const auto chunks = ParLinkDeviceService::getCombinedChunks(ComDevice(), device, none);
     QVERIFY(chunks);
     QCOMPARE(chunks->chunks.size(), 2);
     QCOMPARE(chunks->chunks[0].address, std::uint16_t(30));
@@ -99,7 +101,7 @@ void TestChunks::subdeviceChunks_takeTheAddressType()
     ParameterRefs subdevice = refs(subdeviceParameters);
     ComDevice dev;
     dev.address = address;
-    const auto chunks = combineChunks(dev, device, subdevice);
+    const auto chunks = ParLinkDeviceService::getCombinedChunks(dev, device, subdevice);
     QVERIFY(chunks);
     QCOMPARE(chunkShapes(*chunks), shapes);
     QVERIFY(chunks->valid);
@@ -108,14 +110,14 @@ void TestChunks::subdeviceChunks_takeTheAddressType()
     // Without sub-device parameters there is nothing that could miss its sub-device.
     ParameterRefs none;
     device = refs(deviceParameters);
-    QVERIFY(combineChunks(dev, device, none)->subDeviceAddressable);
+    QVERIFY(ParLinkDeviceService::getCombinedChunks(dev, device, none)->subDeviceAddressable);
 }
 
 void TestChunks::bothListsEmpty_giveNothing()
 {
     ParameterRefs device;
     ParameterRefs subdevice;
-    QCOMPARE(combineChunks(ComDevice(), device, subdevice), std::nullopt);
+    QCOMPARE(ParLinkDeviceService::getCombinedChunks(ComDevice(), device, subdevice), std::nullopt);
 }
 
 void TestChunks::emptyBlock_makesTheSetInvalidButTheOthersAreCut()
@@ -127,7 +129,7 @@ void TestChunks::emptyBlock_makesTheSetInvalidButTheOthersAreCut()
     ParameterRefs subdevice = refs(subdeviceParameters);
     ComDevice dev;
     dev.address = addressOf(19, 0, 4, 0, 1);
-    const auto chunks = combineChunks(dev, device, subdevice);
+    const auto chunks = ParLinkDeviceService::getCombinedChunks(dev, device, subdevice);
     QVERIFY(chunks);
     QVERIFY(!chunks->valid);
     QCOMPARE(chunkShapes(*chunks), (QStringList{"0:0:1", "2:8:2"}));
@@ -142,7 +144,7 @@ void TestChunks::imageOutsideItsAddresses_makesTheSetInvalid()
     ParameterRefs subdevice = refs(subdeviceParameters);
     ComDevice dev;
     dev.address = addressOf(19, 0, 4, 0, 1);
-    const auto chunks = combineChunks(dev, device, subdevice);
+    const auto chunks = ParLinkDeviceService::getCombinedChunks(dev, device, subdevice);
     QVERIFY(chunks);
     QVERIFY(!chunks->valid);
 }
@@ -159,7 +161,7 @@ void TestChunks::builtinWaterMedium_forV0211AndV0200()
     ParameterRefs subdevice = refs(water.subdevice);
     ComDevice dev;
     dev.address = addressOf(19, 0, 4, 0, 1);
-    const auto chunks = combineChunks(dev, device, subdevice);
+    const auto chunks = ParLinkDeviceService::getCombinedChunks(dev, device, subdevice);
     QVERIFY(chunks);
     QVERIFY(chunks->valid);
     QVERIFY(chunks->subDeviceAddressable);

@@ -1,6 +1,7 @@
 // The command plans of parameter transfers: per chunk a memory write with its read-back, a take-over
 // at each change of address type and at the end, or one memory read per chunk.
 
+#include "communication/ParLinkDeviceService.h"
 #include "communication/TransferPlan.h"
 
 #include "communication/TransferTestSupport.h"
@@ -9,7 +10,11 @@
 #include <QtTest>
 
 using namespace TransferTest;
-using namespace Thg::Tilo::Communication::Internal;
+using Thg::Tilo::Communication::Internal::Chunks;
+using Thg::Tilo::Communication::Internal::Sequences;
+using Thg::Tilo::Communication::Internal::readPlan;
+using Thg::Tilo::Communication::Internal::writePlan;
+using Thg::Tilo::Communication::ParLinkDeviceService;
 using Chunk = Chunks<50>::Chunk;
 
 namespace {
@@ -117,7 +122,7 @@ void TestTransferPlan::builtinWaterMedium_isNineSequencesOfSixteenCommands()
     ParameterRefs subdevice = refs(water.subdevice);
     Thg::Tilo::Communication::Device dev;
     dev.address = addressOf(19, 0, 4, 0, 1);
-    const auto chunks = combineChunks(dev, device, subdevice);
+    const auto chunks = ParLinkDeviceService::getCombinedChunks(dev, device, subdevice);
     QVERIFY(chunks);
     const auto plan = writePlan(chunks->chunks, true);
     QCOMPARE(planShapes(plan), (QStringList{"0 [131,130]", "0 [132]", "2 [131,130]", "2 [131,130]", "2 [131,130]",
