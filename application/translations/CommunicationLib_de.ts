@@ -40,6 +40,53 @@
     </message>
 </context>
 <context>
+    <name>Thg::Tilo::Communication::Internal::Parameter</name>
+    <message>
+        <source>Device responded with wrong command. Expected: %1 Received: %2</source>
+        <translation>Das Gerät hat mit einem falschen Befehl geantwortet. Erwartet: %1 Empfangen: %2</translation>
+    </message>
+    <message>
+        <source>Device responded to command 130 with %1 bytes instead of %2</source>
+        <translation>Das Gerät hat auf Befehl 130 mit %1 statt %2 Bytes geantwortet</translation>
+    </message>
+    <message>
+        <source>Device responded to command 130: Sent value didn&apos;t correspond to read value: NVM address: %1 written: %2 read: %3</source>
+        <translation>Das Gerät hat auf Befehl 130 geantwortet: Der gelesene Wert entspricht nicht dem gesendeten: NVM-Adresse: %1 geschrieben: %2 gelesen: %3</translation>
+    </message>
+    <message>
+        <source>Exceeded max retries: </source>
+        <translation>Maximale Anzahl an Wiederholungen überschritten: </translation>
+    </message>
+    <message>
+        <source>Device didn`t respond -&gt; timeout! !</source>
+        <translation>Das Gerät hat nicht geantwortet -&gt; Zeitüberschreitung! !</translation>
+    </message>
+    <message>
+        <source>Current operation not finished!</source>
+        <translation>Aktueller Vorgang nicht abgeschlossen!</translation>
+    </message>
+    <message>
+        <source>Read: the amount of addresses is different than the amount of parameters</source>
+        <translation>Lesen: Die Anzahl der Adressen weicht von der Anzahl der Parameter ab</translation>
+    </message>
+    <message>
+        <source>Write: the amount of addresses is different than the amount of parameters</source>
+        <translation>Schreiben: Die Anzahl der Adressen weicht von der Anzahl der Parameter ab</translation>
+    </message>
+    <message>
+        <source>Read: the device has no sub-device</source>
+        <translation>Lesen: Das Gerät hat kein Untergerät</translation>
+    </message>
+    <message>
+        <source>Write: the device has no sub-device</source>
+        <translation>Schreiben: Das Gerät hat kein Untergerät</translation>
+    </message>
+    <message>
+        <source>Device didn`t acknowledge command %1</source>
+        <translation>Das Gerät hat Befehl %1 nicht bestätigt</translation>
+    </message>
+</context>
+<context>
     <name>Thg::Tilo::Communication::Internal::Session</name>
     <message>
         <source>Device didn&apos;t answer in time!</source>

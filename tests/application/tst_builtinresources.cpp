@@ -143,6 +143,9 @@ private slots:
         QTest::newRow("Session") << communication << i + QStringLiteral("Session")
                                  << QStringLiteral("Device didn't answer in time!")
                                  << QStringLiteral("Das Gerät hat nicht rechtzeitig geantwortet!");
+        QTest::newRow("Parameter") << communication << i + QStringLiteral("Parameter")
+                                   << QStringLiteral("Exceeded max retries: ")
+                                   << QStringLiteral("Maximale Anzahl an Wiederholungen überschritten: ");
         QTest::newRow("SysCommand") << communication << i + QStringLiteral("SysCommand")
                                     << QStringLiteral("Current operation not finished!")
                                     << QStringLiteral("Aktueller Vorgang nicht abgeschlossen!");
