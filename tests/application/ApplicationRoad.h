@@ -69,6 +69,19 @@ public:
         return !finished.isEmpty() && failed.isEmpty();
     }
 
+    // Until every close the service has asked for has been confirmed by the serial port. The service
+    // reports the end of a disconnection before the port has closed, and a start in between would
+    // find the port still counted as open.
+    bool waitUntilPortClosed()
+    {
+        const auto confirmed = [this] {
+            const QStringList entries = mHarness.recorder().logEntries();
+            const qsizetype asked = entries.count(QStringLiteral("Com port will be closed"));
+            return asked > 0 && entries.count(QStringLiteral("Com port is closed")) == asked;
+        };
+        return QTest::qWaitFor(confirmed, ConnectMs);
+    }
+
 private:
     ServiceHarness &mHarness;
 

@@ -38,6 +38,7 @@ private slots:
         QVERIFY(!harness.device()->commandsReceived().contains(143));
         QVERIFY(!road.connector.isTargetConnected());
         QVERIFY(harness.recorder().waitFor(QStringLiteral("successDisconnecting")));
+        QVERIFY(road.waitUntilPortClosed());
 
         // The same program, the line healthy again: the next run connects and succeeds.
         harness.device()->setFaults({});
