@@ -19,6 +19,14 @@ Settings settingsOf(const ServiceRecorder::Event &event, int list)
     return event.args.at(list).value<Settings>();
 }
 
+// A parameter of one of the unsigned types with a default value to read over.
+Thg::Tilo::Device::Parameter unsignedAt(const std::string &name, Thg::Tilo::Device::DataType type, std::uint16_t address)
+{
+    Thg::Tilo::Device::Parameter p = TestValues::parameter(name, type, 1, address);
+    p.defaultValue = TestValues::unsignedValue(type, 0);
+    return p;
+}
+
 } // namespace
 
 class TestParLinkDeviceService : public QObject {
@@ -107,9 +115,9 @@ void TestParLinkDeviceService::readValue_isDecodedFromTheSortedReadLists()
     QVERIFY(job);
     using Thg::Tilo::Device::DataType;
     // Given out of address order; the bytes come in address order.
-    const std::vector<Thg::Tilo::Device::Parameter> device{TestValues::parameter("second", DataType::DBYTEU8, 1, 20),
-                                                           TestValues::parameter("first", DataType::DBYTEU16, 1, 10)};
-    const std::vector<Thg::Tilo::Device::Parameter> subdevice{TestValues::parameter("sub", DataType::DBYTEU8, 1, 5)};
+    const std::vector<Thg::Tilo::Device::Parameter> device{unsignedAt("second", DataType::DBYTEU8, 20),
+                                                           unsignedAt("first", DataType::DBYTEU16, 10)};
+    const std::vector<Thg::Tilo::Device::Parameter> subdevice{unsignedAt("sub", DataType::DBYTEU8, 5)};
     Device dev;
     dev.address.bytes = {19, 0, 4, 0, 1};
     h.call([&, job](ParLinkDeviceService *s) {
@@ -145,7 +153,7 @@ void TestParLinkDeviceService::parameterJobError_emptiesTheReadLists()
     Internal::Parameter *job = h.service()->findChild<Internal::Parameter *>();
     QVERIFY(job);
     using Thg::Tilo::Device::DataType;
-    const std::vector<Thg::Tilo::Device::Parameter> device{TestValues::parameter("first", DataType::DBYTEU16, 1, 10)};
+    const std::vector<Thg::Tilo::Device::Parameter> device{unsignedAt("first", DataType::DBYTEU16, 10)};
     Device dev;
     dev.address.bytes = {19, 0, 4, 0, 1};
     h.call([&, job](ParLinkDeviceService *s) {
