@@ -2,8 +2,8 @@
 // left out, the highest and lowest samples trimmed, volumes summed, and samples the device sends in
 // another layout or without a number.
 
-#include "tests/communication/JobTestSupport.h"
-#include "tests/communication/ValuesRig.h"
+#include "tests/communication/internal/JobTestSupport.h"
+#include "tests/communication/internal/ValuesRig.h"
 
 #include <cmath>
 

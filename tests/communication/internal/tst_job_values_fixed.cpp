@@ -1,8 +1,8 @@
 // The measured-value job's fixed reads against the simulated device: every sample delivered, with its
 // status texts, extremes and progress, and the runs that fail.
 
-#include "tests/communication/JobTestSupport.h"
-#include "tests/communication/ValuesRig.h"
+#include "tests/communication/internal/JobTestSupport.h"
+#include "tests/communication/internal/ValuesRig.h"
 
 using namespace Thg::Tilo::Communication;
 using Kind = ValuesRig::Kind;
