@@ -32,6 +32,7 @@ private slots:
     void noReply_failsWithTheTimeOutText();
     void startWhileBusy_isRefusedAndTheRunGoesOn();
     void replyToAnotherCommand_failsTheRun();
+    void stepOfAnAbortedRun_doesNotMoveTheNextRunOn();
 };
 
 void TestJobValuesFixed::fixedRun_deliversEverySampleWithItsProgress_data()
@@ -214,6 +215,22 @@ void TestJobValuesFixed::replyToAnotherCommand_failsTheRun()
     QVERIFY(!rig.job->isBusy());
     QVERIFY(!rig.job->session()->isRunning());
     QCOMPARE(rig.progressValues().mid(rig.progressValues().size() - 2), (QList<int>{0, 5}));
+}
+
+// The 140 reply arms the 50 ms step to the first sample; the run is aborted and a new one started
+// before that step is due.
+void TestJobValuesFixed::stepOfAnAbortedRun_doesNotMoveTheNextRunOn()
+{
+    ValuesRig rig;
+    QVERIFY(rig.read(State::FixedSamples, Kind::DeviceValues, 3, 0));
+    QVERIFY(QTest::qWaitFor([&] { return rig.job->session()->isRunning(); }, ValuesRig::WaitMs));
+    JobTest::deliver(*rig.facade, 140);
+    rig.job->abort();
+    QVERIFY(rig.read(State::FixedSamples, Kind::BurstValues, 2, 0));
+    QTest::qWait(200);
+    QCOMPARE(rig.job->plan().cursor, 0);
+    QVERIFY(!rig.logEntries().contains("Starting single command: 139 at address: 190400"));
+    QVERIFY(rig.logEntries().contains("Starting single command: 140 at address: 190400"));
 }
 
 QTEST_GUILESS_MAIN(TestJobValuesFixed)
