@@ -130,7 +130,8 @@ void CompositeCommand::doStop()
     Command *child = mCommands[mIndex];
     Logger::debug(child->depth(), "Stopping {}", child->typeName());
     child->doStop();
-    if (!child->isRunning())
+    // A child that ends at once has already finished this composite through its `finished`.
+    if (!child->isRunning() && isRunning())
         Command::finish();
 }
 

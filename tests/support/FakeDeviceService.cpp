@@ -50,7 +50,7 @@ void FakeDeviceService::answer(Call call, Success succeed)
 
 void FakeDeviceService::abort()
 {
-    answer(Call{QStringLiteral("abort")}, [this] { emit successDisconnecting(); });
+    answer(Call(QStringLiteral("abort")), [this] { emit successDisconnecting(); });
 }
 
 void FakeDeviceService::start(const Comport &comport, bool deviceIdentification)
@@ -63,18 +63,18 @@ void FakeDeviceService::start(const Comport &comport, bool deviceIdentification)
 
 void FakeDeviceService::restartDevice(Address::Type type, const Device &dev)
 {
-    answer(Call{QStringLiteral("restartDevice"), type, dev}, [this] { emit successRestartDevice(); });
+    answer(Call(QStringLiteral("restartDevice"), type, dev), [this] { emit successRestartDevice(); });
 }
 
 void FakeDeviceService::setCurrentAsFactoryDefaults(Address::Type type, const Device &dev)
 {
-    answer(Call{QStringLiteral("setCurrentAsFactoryDefaults"), type, dev},
+    answer(Call(QStringLiteral("setCurrentAsFactoryDefaults"), type, dev),
            [this] { emit successSetCurrentAsFactoryDefaults(); });
 }
 
 void FakeDeviceService::resetToFactoryDefaults(Address::Type type, const Device &dev)
 {
-    answer(Call{QStringLiteral("resetToFactoryDefaults"), type, dev}, [this] { emit successResetToFactoryDefaults(); });
+    answer(Call(QStringLiteral("resetToFactoryDefaults"), type, dev), [this] { emit successResetToFactoryDefaults(); });
 }
 
 void FakeDeviceService::write(const Device &dev, const std::vector<Parameter> &deviceParameters,
@@ -89,7 +89,7 @@ void FakeDeviceService::write(const Device &dev, const std::vector<Parameter> &d
 
 void FakeDeviceService::read(const Device &dev, ParameterRefs, ParameterRefs)
 {
-    answer(Call{QStringLiteral("read"), Address::Type::None, dev}, [this] {
+    answer(Call(QStringLiteral("read"), Address::Type::None, dev), [this] {
         emit successReading({}, {});
         emit successWriting();
     });
@@ -97,33 +97,33 @@ void FakeDeviceService::read(const Device &dev, ParameterRefs, ParameterRefs)
 
 void FakeDeviceService::readFixedBurstValues(Address::Type type, const Device &dev, std::uint32_t)
 {
-    answer(Call{QStringLiteral("readFixedBurstValues"), type, dev}, [this] { emit finishedFixedSamples({}); });
+    answer(Call(QStringLiteral("readFixedBurstValues"), type, dev), [this] { emit finishedFixedSamples({}); });
 }
 
 void FakeDeviceService::accumulateBurstValues(Address::Type type, const Device &dev, std::uint32_t, std::uint8_t,
                                               std::uint16_t)
 {
-    answer(Call{QStringLiteral("accumulateBurstValues"), type, dev}, [this] { emit finishedAccumulate({}); });
+    answer(Call(QStringLiteral("accumulateBurstValues"), type, dev), [this] { emit finishedAccumulate({}); });
 }
 
 void FakeDeviceService::readFixedDeviceValues(Address::Type type, const Device &dev, std::uint32_t)
 {
-    answer(Call{QStringLiteral("readFixedDeviceValues"), type, dev}, [this] { emit finishedFixedSamples({}); });
+    answer(Call(QStringLiteral("readFixedDeviceValues"), type, dev), [this] { emit finishedFixedSamples({}); });
 }
 
 void FakeDeviceService::accumulateDeviceValues(Address::Type type, const Device &dev, std::uint32_t, std::uint8_t,
                                                std::uint16_t)
 {
-    answer(Call{QStringLiteral("accumulateDeviceValues"), type, dev}, [this] { emit finishedAccumulate({}); });
+    answer(Call(QStringLiteral("accumulateDeviceValues"), type, dev), [this] { emit finishedAccumulate({}); });
 }
 
 void FakeDeviceService::readFixedDeviceAndBurstValues(Address::Type type, const Device &dev, std::uint32_t)
 {
-    answer(Call{QStringLiteral("readFixedDeviceAndBurstValues"), type, dev},
+    answer(Call(QStringLiteral("readFixedDeviceAndBurstValues"), type, dev),
            [this] { emit finishedFixedSamples({}); });
 }
 
 void FakeDeviceService::upload(Address::Type type, const Device &dev, BootloaderType, const QString &, bool, bool)
 {
-    answer(Call{QStringLiteral("upload"), type, dev}, [this] { emit success(); });
+    answer(Call(QStringLiteral("upload"), type, dev), [this] { emit success(); });
 }

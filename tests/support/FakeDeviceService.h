@@ -26,6 +26,13 @@ public:
 
     // One recorded call: the slot's name and what it was given.
     struct Call {
+        explicit Call(QString slot,
+                      Thg::Tilo::Communication::Address::Type type = Thg::Tilo::Communication::Address::Type::None,
+                      Thg::Tilo::Communication::Device device = {})
+            : slot(std::move(slot)), type(type), device(std::move(device))
+        {
+        }
+
         QString slot;
         Thg::Tilo::Communication::Address::Type type = Thg::Tilo::Communication::Address::Type::None;
         Thg::Tilo::Communication::Device device;
