@@ -11,7 +11,8 @@ bool ConnectedDeviceCommand::checkPreconditions()
 {
     if (mContext.isDeviceConnected())
         return true;
-    error(tr("No device connected"), System::Device, true);
+    // The class shares Command's meta-object, and so its translation context.
+    error(Command::tr("No device connected"), System::Device, true);
     return false;
 }
 
