@@ -11,7 +11,7 @@ Address::Type Address::getType() const
     return hasSubDevice ? Type::SubDevice : Type::None;
 }
 
-QByteArray Address::asArray(Type type) const
+Address::Bytes Address::asArray(Type type) const
 {
     Bytes masked = bytes;
     if (type == Type::Device) {
@@ -21,14 +21,14 @@ QByteArray Address::asArray(Type type) const
         masked[1] = 0;
         masked[2] = 0;
     }
-    return QByteArray(reinterpret_cast<const char *>(masked.data()), Size);
+    return masked;
 }
 
-QList<QString> Address::getAddressAsString(const QByteArray &address) const
+QList<QString> Address::getAddressAsString(const Bytes &address) const
 {
     QList<QString> texts;
-    for (int i = 0; i < Size; ++i)
-        texts.append(QString::number(i < address.size() ? quint8(address.at(i)) : 0));
+    for (const std::uint8_t byte : address)
+        texts.append(QString::number(byte));
     return texts;
 }
 

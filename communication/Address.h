@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QByteArray>
 #include <QDataStream>
 #include <QList>
 #include <QMetaType>
@@ -33,9 +32,9 @@ public:
     Type getType() const;
     // The five bytes as a request of `type` is addressed: a device request masks the sub-device id,
     // a sub-device request the device id; any other type keeps all five bytes.
-    QByteArray asArray(Type type) const;
-    // Each of the first five bytes of `address` in decimal, in byte order.
-    QList<QString> getAddressAsString(const QByteArray &address) const;
+    Bytes asArray(Type type) const;
+    // Each byte of `address` in decimal, in byte order.
+    QList<QString> getAddressAsString(const Bytes &address) const;
 
     bool operator==(const Address &) const = default;
 

@@ -1,5 +1,7 @@
 #include "communication/MetaTypes.h"
 
+#include "communication/ComPortScanner.h"
+
 #include <QMetaType>
 
 namespace Thg::Tilo::Communication {
@@ -9,6 +11,7 @@ void registerMetaTypes()
     qRegisterMetaType<Device>("Thg::Tilo::Communication::Device");
     qRegisterMetaType<Comport>("Thg::Tilo::Communication::Comport");
     qRegisterMetaType<QList<Comport>>("QList<Thg::Tilo::Communication::Comport>");
+    qRegisterMetaType<ComPortScanner::List>("Thg::Tilo::Communication::ComPortScanner::List");
     qRegisterMetaType<Address::Type>("Thg::Tilo::Communication::Address::Type");
     qRegisterMetaType<LogLevel>("Thg::Tilo::Communication::LogLevel");
     qRegisterMetaType<BootloaderType>("Thg::Tilo::Communication::BootloaderType");

@@ -25,8 +25,9 @@ Slots::Slots(const QList<QString> &rawTexts, std::uint8_t statusByte, const QLis
 QList<StatusString> Slots::activeStatusStrings() const
 {
     QList<StatusString> active;
+    // The members are open to callers; a list cut below eight entries must not be read past its end.
     for (int bit = 7; bit >= 0; --bit) {
-        if (status & (1u << bit))
+        if ((status & (1u << bit)) && bit < statusStrings.size())
             active.append(statusStrings.at(bit));
     }
     return active;

@@ -57,17 +57,26 @@ T truncateToSigned(double value)
     return static_cast<T>(wide);
 }
 
-// To single precision, rounding to nearest. Finite numbers beyond the float range become the
-// infinity of their sign; NaN stays NaN.
+// To single precision, rounding to nearest (ties to even) for every input; NaN stays NaN.
+//
+// Rounding to nearest holds beyond the largest float as well: a magnitude below the midpoint between
+// FLT_MAX (2^128 - 2^104) and 2^128, that is below 2^128 - 2^103, rounds down to FLT_MAX; from the
+// midpoint on (a tie goes to the even 2^128) it becomes the infinity of its sign. The plain conversion
+// is undefined there in C++, so both sides of FLT_MAX are handled here.
 inline float narrowToFloat(double value)
 {
     if (std::isnan(value))
         return std::numeric_limits<float>::quiet_NaN();
     constexpr double floatMax = std::numeric_limits<float>::max();
-    if (value > floatMax)
-        return std::numeric_limits<float>::infinity();
-    if (value < -floatMax)
-        return -std::numeric_limits<float>::infinity();
+    constexpr double roundsToInfinity = 0x1.ffffffp127;  // 2^128 - 2^103
+    static_assert(roundsToInfinity == floatMax + 0x1p103);
+    constexpr float infinity = std::numeric_limits<float>::infinity();
+    constexpr float largest = std::numeric_limits<float>::max();
+    const double magnitude = std::fabs(value);
+    if (magnitude >= roundsToInfinity)
+        return value < 0 ? -infinity : infinity;
+    if (magnitude > floatMax)
+        return value < 0 ? -largest : largest;
     return static_cast<float>(value);
 }
 

@@ -131,6 +131,8 @@ void PARLINK::portOpen(bool bOpen, PARLINK_Session::InterfaceSettings set)
         emit mLink->sessionNewInfo(info);
         return;
     }
+    // A power cycle still running must not drive the lines after their close levels.
+    mLink->endPowerCycle();
     emit mLink->portSetDTRPin(set.dtrClose);
     emit mLink->portSetRTSPin(set.rtsClose);
     mLink->sessionStop();

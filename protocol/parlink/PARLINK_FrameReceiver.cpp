@@ -132,21 +132,22 @@ PARLINK_FrameReceiver::Step PARLINK_FrameReceiver::checkAddress(std::uint8_t byt
     if (mByteCounter < LastAddressIndex)
         return moved(S::PARLINK_ENUM_SESSION_STATE_RECIEVING_CHECK_ADRESS);
 
-    if (expect.command != IdentifyCommand) {
-        bool allZero = true;
-        bool matches = true;
-        for (int i = 0; i < 5; ++i) {
-            allZero = allZero && mBuffer[1 + i] == 0;
-            matches = matches && mBuffer[1 + i] == expect.address[i];
-        }
-        if (expect.role == S::PARLINK_ENUM_SESSION_TYPE_SLAVE) {
-            // Command 137 goes to the zero address: it asks any device for its address.
-            mZeroAddress = allZero;
-            if (!allZero && !matches)
-                return failed(S::PARLINK_ENUM_SESSION_ERROR_WRONG_ADDRESS);
-        } else if (!matches) {
+    bool allZero = true;
+    bool matches = true;
+    for (int i = 0; i < 5; ++i) {
+        allZero = allZero && mBuffer[1 + i] == 0;
+        matches = matches && mBuffer[1 + i] == expect.address[i];
+    }
+    if (expect.role == S::PARLINK_ENUM_SESSION_TYPE_SLAVE) {
+        // Command 137 goes to the zero address: it asks any device for its address. The session's
+        // command is here the one of the request answered last, so it says nothing about this one;
+        // the zero address alone lets a request through, and readCommand then requires 137.
+        mZeroAddress = allZero;
+        if (!allZero && !matches)
             return failed(S::PARLINK_ENUM_SESSION_ERROR_WRONG_ADDRESS);
-        }
+    } else if (expect.command != IdentifyCommand && !matches) {
+        // The answer to 137 comes from whichever device is on the line.
+        return failed(S::PARLINK_ENUM_SESSION_ERROR_WRONG_ADDRESS);
     }
     return moved(S::PARLINK_ENUM_SESSION_STATE_RECIEVING_READ_COMMAND);
 }

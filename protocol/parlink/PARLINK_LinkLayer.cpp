@@ -2,6 +2,7 @@
 
 #include "protocol/ble/BTLE_Connection.h"
 
+#include <QMutexLocker>
 #include <QThread>
 #include <QTimer>
 
@@ -46,6 +47,13 @@ PARLINK_LinkLayer::PARLINK_LinkLayer(QObject *parent, PARLINK_Session::PARLINK_H
 
     mSerialPort = new FSerialPort();
     mSerialPort->moveToThread(mIoThread);
+    // Made before the port's own connections, so that these run before the request is queued to the
+    // port: whatever an earlier power cycle or a failed write left behind belongs to the old port.
+    connect(this, &PARLINK_LinkLayer::portOpen, this, [this] {
+        endPowerCycle();
+        forgetPendingWrites();
+    }, Qt::DirectConnection);
+    connect(this, &PARLINK_LinkLayer::portClose, this, &PARLINK_LinkLayer::endPowerCycle, Qt::DirectConnection);
     connect(this, &PARLINK_LinkLayer::portOpen, mSerialPort, &FSerialPort::openPort);
     connect(this, &PARLINK_LinkLayer::portClose, mSerialPort, &FSerialPort::closePort);
     connect(this, &PARLINK_LinkLayer::portScan, mSerialPort, &FSerialPort::getAvailablePorts);
@@ -59,7 +67,7 @@ PARLINK_LinkLayer::PARLINK_LinkLayer(QObject *parent, PARLINK_Session::PARLINK_H
     PARLINK_PowerCycle::Line line;
     line.setDtr = [this](bool high) { emit portSetDTRPin(high); };
     line.setRts = [this](bool high) { emit portSetRTSPin(high); };
-    line.write = [this](const QByteArray &data, bool singleWire) { emit portWriteData(data, singleWire); };
+    line.write = [this](const QByteArray &data, bool singleWire) { postWrite(data, singleWire, WriteKind::WakeUp); };
     mPowerCycle = std::make_unique<PARLINK_PowerCycle>(mSerialPort, std::move(line));
     connect(mIoThread, &QThread::finished, mSerialPort, &QObject::deleteLater);
     mIoThread->start(QThread::InheritPriority);
@@ -204,6 +212,7 @@ void PARLINK_LinkLayer::storeRoundTrip()
 
 void PARLINK_LinkLayer::sessionStart(PARLINK_Session *s)
 {
+    ++mSessionNumber;
     mSession = s ? s : mOwnSession;
     sessionSetState(S::PARLINK_ENUM_SESSION_STATE_INACTIVE);
     mInfo->setErrorCount(0);
@@ -224,7 +233,13 @@ void PARLINK_LinkLayer::sessionStop()
     sessionSetBurstModeState(false);
     sessionSetState(S::PARLINK_ENUM_SESSION_STATE_INACTIVE);
     mSessionRunning = false;
+    ++mSessionNumber;
     sessionSetRunning(false);
+}
+
+void PARLINK_LinkLayer::endPowerCycle()
+{
+    mPowerCycle->cancel();
 }
 
 // ---- Transmission ----------------------------------------------------------------------------------
@@ -250,7 +265,7 @@ void PARLINK_LinkLayer::transmitFrame(QByteArray frame)
 bool PARLINK_LinkLayer::writeToTransport(const QByteArray &data)
 {
     if (mHw == S::PARLINK_HW_UART) {
-        emit portWriteData(data, mSettings.singleWire);
+        postWrite(data, mSettings.singleWire, WriteKind::Session);
         return true;
     }
     if (!mBtle) {
@@ -267,15 +282,49 @@ void PARLINK_LinkLayer::sessionSetBuffer(QByteArray data)
     writeToTransport(data);
 }
 
+// The port confirms its writes one by one in the order they were queued to it, and confirms nothing
+// that it could not write; the writes are recorded in that order (one lock for recording and
+// queueing, as the power cycle writes from a pool thread).
+void PARLINK_LinkLayer::postWrite(const QByteArray &data, bool singleWire, WriteKind kind)
+{
+    QMutexLocker locker(&mWritesMutex);
+    // Only the link layer's own thread writes for a session; the session number stays its own.
+    mPendingWrites.push_back({kind, kind == WriteKind::Session ? mSessionNumber : 0});
+    emit portWriteData(data, singleWire);
+}
+
+void PARLINK_LinkLayer::forgetPendingWrites()
+{
+    // Every write queued before an open reached a port that was closed (or is about to be reopened),
+    // so its confirmation never comes.
+    QMutexLocker locker(&mWritesMutex);
+    mPendingWrites.clear();
+}
+
 void PARLINK_LinkLayer::portDataWritten()
 {
-    if (mHw == S::PARLINK_HW_UART)
+    if (mHw != S::PARLINK_HW_UART)
+        return;
+    // A confirmation nobody recorded (a write queued to the port by someone else) is taken as one of
+    // the running session.
+    PendingWrite write{WriteKind::Session, mSessionNumber};
+    {
+        QMutexLocker locker(&mWritesMutex);
+        if (!mPendingWrites.empty()) {
+            write = mPendingWrites.front();
+            mPendingWrites.pop_front();
+        }
+    }
+    // Only the session's own frames and acknowledgements time its replies and move its state: the
+    // wake-up string may leave while a reply is being received, and a write of an earlier session
+    // may be confirmed after that session has ended.
+    if (write.kind == WriteKind::Session && write.session == mSessionNumber && mSessionRunning)
         writeDone();
 }
 
 void PARLINK_LinkLayer::btleDataWritten()
 {
-    if (mBtle && mHw == S::PARLINK_HW_BTLE)
+    if (mBtle && mHw == S::PARLINK_HW_BTLE && mSessionRunning)
         writeDone();
 }
 
@@ -465,6 +514,8 @@ void PARLINK_LinkLayer::portErrorOccured(QSerialPort::SerialPortError error)
 void PARLINK_LinkLayer::portStateChanged(bool open)
 {
     mPortOpen = open;
+    if (!open)
+        endPowerCycle();
     emit portNewState(open);
     if (!open)
         return;

@@ -10,10 +10,12 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
+#include <QRecursiveMutex>
 #include <QSerialPort>
 #include <QString>
 #include <QVariant>
 
+#include <deque>
 #include <memory>
 
 class BTLE_Connection;
@@ -54,6 +56,10 @@ public:
     void disconnectSerialPortSignals();
     // The serial port (owned, living on "LinkSerialPortThread"), for lending it to a boot loader.
     FSerialPort *serialPort() const { return mSerialPort; }
+
+    // Ends a running power cycle before its next line action (the facade calls it before it drives
+    // the close levels); a close or an open of the port ends it as well.
+    void endPowerCycle();
 
     // The settings of the next (or current) port: the facade's portOpen copies them in.
     const PARLINK_Session::InterfaceSettings &interfaceSettings() const { return mSettings; }
@@ -134,6 +140,14 @@ private:
     void transmitFrame(QByteArray frame);
     // False when there is nothing to write to (Bluetooth LE without a connection); reported as BTLE.
     bool writeToTransport(const QByteArray &data);
+    // What a write to the port was for, recorded until the port confirms it.
+    enum class WriteKind { Session, WakeUp };
+    struct PendingWrite {
+        WriteKind kind;
+        quint64 session;
+    };
+    void postWrite(const QByteArray &data, bool singleWire, WriteKind kind);
+    void forgetPendingWrites();
     void writeDone();
     void storeRoundTrip();
     void sendBurstAcknowledge();
@@ -156,6 +170,12 @@ private:
     bool mPortOpen = false;
     bool mSessionRunning = false;
     int mResponseTimeoutMs = ResponseTimeoutMs;
+    // Counts session starts and stops, so that a write confirmed after its session has ended is told
+    // from one of the running session.
+    quint64 mSessionNumber = 0;
+    // Recursive: a direct connection to portWriteData may confirm the write at once.
+    QRecursiveMutex mWritesMutex;
+    std::deque<PendingWrite> mPendingWrites;
 
     PARLINK_FrameReceiver mReceiver;
     PARLINK_Session::PARLINK_ENUM_SESSION_STATE mLastState = PARLINK_Session::PARLINK_ENUM_SESSION_STATE_UNKNOWN;

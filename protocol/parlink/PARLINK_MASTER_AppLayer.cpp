@@ -51,6 +51,9 @@ void PARLINK_MASTER_AppLayer::startSession(PARLINK_Session *session)
 
 void PARLINK_MASTER_AppLayer::stopSession()
 {
+    // A request waiting out its delay, or the step after a 129 reply, belongs to the session that
+    // has just been stopped: sent now it would reach the device with nobody waiting for its reply.
+    ++mSessionNumber;
     emit sessionStop();
     mActive = false;
 }

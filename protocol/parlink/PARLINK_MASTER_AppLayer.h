@@ -33,7 +33,8 @@ public:
 
     // Facade side: a new session becomes the request session and its first request is built at once.
     void startSession(PARLINK_Session *session);
-    // Facade side: emits sessionStop and leaves the active state.
+    // Facade side: emits sessionStop and leaves the active state; a request still waiting out its
+    // delay is not sent.
     void stopSession();
 
     // The caller's session while it lives, else the layer's own.
@@ -79,7 +80,7 @@ private:
     quint32 mBaudrate = InitialBaudrate;
     bool mActive = false;
     bool mBurstMode = false;
-    // Counts the sessions started, to tell a stale delayed step from a current one.
+    // Counts the sessions started and stopped, to tell a stale delayed step from a current one.
     quint64 mSessionNumber = 0;
     QList<PendingRequest> mPendingRequests;
 };

@@ -19,41 +19,63 @@ PARLINK_PowerCycle::~PARLINK_PowerCycle()
 
 void PARLINK_PowerCycle::start(const PARLINK_Session::InterfaceSettings &settings)
 {
+    quint64 generation = 0;
     {
         QMutexLocker locker(&mMutex);
         if (mCancelled)
             return;
         ++mTasksRunning;
+        QMutexLocker actions(&mActionMutex);
+        generation = ++mGeneration;
     }
-    QThreadPool::globalInstance()->start([this, settings] {
-        run(settings);
+    QThreadPool::globalInstance()->start([this, settings, generation] {
+        run(settings, generation);
         QMutexLocker locker(&mMutex);
         --mTasksRunning;
         mTasksDone.wakeAll();
     });
 }
 
+void PARLINK_PowerCycle::cancel()
+{
+    QMutexLocker actions(&mActionMutex);
+    ++mGeneration;
+}
+
 void PARLINK_PowerCycle::cancelAndWait()
 {
     QMutexLocker locker(&mMutex);
-    mCancelled = true;
+    {
+        QMutexLocker actions(&mActionMutex);
+        mCancelled = true;
+        ++mGeneration;
+    }
     while (mTasksRunning > 0)
         mTasksDone.wait(&mMutex);
 }
 
-bool PARLINK_PowerCycle::holdFor(int ms) const
+bool PARLINK_PowerCycle::act(quint64 generation, const std::function<void()> &action)
+{
+    QMutexLocker actions(&mActionMutex);
+    if (!isCurrent(generation))
+        return false;
+    action();
+    return true;
+}
+
+bool PARLINK_PowerCycle::holdFor(int ms, quint64 generation) const
 {
     // Polled rather than slept: the times must not stretch with the pool thread's timer resolution.
     QElapsedTimer elapsed;
     elapsed.start();
     while (elapsed.elapsed() < ms) {
-        if (mCancelled)
+        if (!isCurrent(generation))
             return false;
     }
-    return !mCancelled;
+    return isCurrent(generation);
 }
 
-void PARLINK_PowerCycle::run(const PARLINK_Session::InterfaceSettings &settings)
+void PARLINK_PowerCycle::run(const PARLINK_Session::InterfaceSettings &settings, quint64 generation)
 {
     QMutex mutex;
     // Shared with the confirmation handler, which may still be running on the port's thread while
@@ -65,15 +87,21 @@ void PARLINK_PowerCycle::run(const PARLINK_Session::InterfaceSettings &settings)
 
     // The interface adapter powers the device from the lines. A confirmation that comes before the
     // wait starts is missed; the wait then simply runs out.
-    mLine.setDtr(settings.dtrPowerDown);
-    mLine.setRts(settings.rtsPowerDown);
-    confirmed->wait(&mutex, QDeadlineTimer(ConfirmationMs, Qt::CoarseTimer));
-    if (holdFor(settings.powerDownMs)) {
-        mLine.setDtr(settings.dtrRun);
-        mLine.setRts(settings.rtsRun);
+    const bool poweredDown = act(generation, [&] {
+        mLine.setDtr(settings.dtrPowerDown);
+        mLine.setRts(settings.rtsPowerDown);
+    });
+    if (poweredDown) {
         confirmed->wait(&mutex, QDeadlineTimer(ConfirmationMs, Qt::CoarseTimer));
-        if (holdFor(settings.startupMs))
-            mLine.write(QByteArray(WakeUpString), settings.singleWire);
+        const bool poweredUp = holdFor(settings.powerDownMs, generation) && act(generation, [&] {
+            mLine.setDtr(settings.dtrRun);
+            mLine.setRts(settings.rtsRun);
+        });
+        if (poweredUp) {
+            confirmed->wait(&mutex, QDeadlineTimer(ConfirmationMs, Qt::CoarseTimer));
+            if (holdFor(settings.startupMs, generation))
+                act(generation, [&] { mLine.write(QByteArray(WakeUpString), settings.singleWire); });
+        }
     }
     QObject::disconnect(connection);
 }

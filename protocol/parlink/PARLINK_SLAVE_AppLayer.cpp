@@ -121,13 +121,6 @@ void PARLINK_SLAVE_AppLayer::sessionDataWritten()
 {
     if (!mActive)
         return;
-    // The link layer skips the address check while its session's command reads 137, and in the slave
-    // role that command is the one of the request answered last: without this, the request after a
-    // 137 would be taken whatever its address.
-    PARLINK_Session *reply = replySession();
-    if (reply->getCommand() == Session::PARLINK_ENUM_SESSION_COMMAND_137)
-        reply->setCommand(Session::PARLINK_ENUM_SESSION_NO_COMMAND);
-
     if (mBaudrateChangePending) {
         mBaudrateChangePending = false;
         changeBaudrate();

@@ -19,12 +19,10 @@ constexpr int OutputWaitLineTimes = 3;
 } // namespace
 
 FSerialPort::FSerialPort()
-    : mPort(new QSerialPort(this)),
-      mRepeatTimer(new QTimer(this))
+    : mRepeatTimer(new QTimer(this))
 {
     registerMetaTypes();
-    connect(mPort, &QSerialPort::readyRead, this, &FSerialPort::dataReady);
-    connect(mPort, &QSerialPort::errorOccurred, this, &FSerialPort::errorOccurred);
+    replacePort();
     connect(mRepeatTimer, &QTimer::timeout, this, &FSerialPort::sendData);
 }
 
@@ -78,9 +76,27 @@ FSerialPort::PortListComparison FSerialPort::comparePortLists(const QStringList 
     return {sortedScanned, sortedScanned, true};
 }
 
+void FSerialPort::replacePort()
+{
+    if (mPort) {
+        // Queued signals of the old port may still be on their way; they must not reach us.
+        disconnect(mPort, nullptr, this, nullptr);
+        mPort->deleteLater();
+    }
+    mPort = new QSerialPort(this);
+    connect(mPort, &QSerialPort::readyRead, this, &FSerialPort::dataReady);
+    connect(mPort, &QSerialPort::errorOccurred, this, &FSerialPort::errorOccurred);
+}
+
 void FSerialPort::openPort(QString PortToOpen, int BaudRate, FSerialPort::DataBits dataBits,
                            FSerialPort::Parity parity, FSerialPort::StopBits stopBits, FSerialPort::FlowControl flow)
 {
+    // QSerialPort keeps the settings of its last open and, at the next open, applies them to the line
+    // as it finds it. A line that did not keep them (a pseudo-terminal drops the parity flag) then
+    // refuses the first setting. Each open therefore starts from a port that has never been open. An
+    // open port is left as it is: opening it again fails as before.
+    if (!mPort->isOpen())
+        replacePort();
     mPort->setPortName(PortToOpen);
     QString message;
     if (mPort->open(QIODevice::ReadWrite)) {
@@ -210,6 +226,8 @@ void FSerialPort::writeDataToPort(QByteArray data, bool bSingleWireTransmission)
     // follows at once (both were queued to this thread), so pending echo bytes add up.
     if (!bSingleWireTransmission)
         mEchoBytesPending = 0;
+    else
+        takeInputArrivedBeforeWrite();
     const int bits = currentBitsPerCharacter();
     if (!writeAll(data))
         return;
@@ -282,7 +300,7 @@ void FSerialPort::sendData()
 
 void FSerialPort::errorOccurred(QSerialPort::SerialPortError error)
 {
-    if (mControlLineChange || error == mLastError)
+    if (mControlLineChange || mPollingInput || error == mLastError)
         return;
     mLastError = error;
     emit errorOccuredOnPort(error);
@@ -325,6 +343,22 @@ void FSerialPort::waitForPendingOutput(qint64 lineUs)
         if (!mPort->waitForBytesWritten(int(std::max<qint64>(1, boundMs - elapsed.elapsed()))))
             break;
     }
+}
+
+// On a single-wire line this write's echo follows whatever the line delivered before it. Bytes that
+// arrived while this thread was busy (the line time of an earlier write) are read first, so that the
+// echo of this write is not taken from the device's answer.
+void FSerialPort::takeInputArrivedBeforeWrite()
+{
+    if (!mPort->isOpen())
+        return;
+    // A poll that finds nothing sets a time-out error; that is no fault of the line.
+    mPollingInput = true;
+    while (mPort->waitForReadyRead(0)) {
+    }
+    if (mPort->error() == QSerialPort::TimeoutError)
+        mPort->clearError();
+    mPollingInput = false;
 }
 
 void FSerialPort::closeIfOpen()

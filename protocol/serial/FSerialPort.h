@@ -82,11 +82,14 @@ private slots:
     void errorOccurred(QSerialPort::SerialPortError error);
 
 private:
+    // A fresh QSerialPort with our connections in place of the current one (closed).
+    void replacePort();
     bool setControlLine(const std::function<bool()> &set);
     bool applySettings(int baudRate, DataBits dataBits, Parity parity, StopBits stopBits, FlowControl flow);
     int currentBitsPerCharacter() const;
     bool writeAll(const QByteArray &data);
     void waitForPendingOutput(qint64 lineUs);
+    void takeInputArrivedBeforeWrite();
     void closeIfOpen();
 
     QSerialPort *mPort = nullptr;
@@ -99,6 +102,7 @@ private:
     QSerialPort::SerialPortError mLastError = QSerialPort::NoError;
     bool mOpen = false;
     bool mControlLineChange = false;
+    bool mPollingInput = false;
 };
 
 Q_DECLARE_METATYPE(FSerialPort::DataBits)

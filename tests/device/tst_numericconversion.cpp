@@ -96,6 +96,15 @@ void TestNumericConversion::narrowToFloat_isDefinedForEveryInput_data()
     QTest::newRow("0.1 rounds to nearest") << 0.1 << quint32(0x3DCCCCCD);
     QTest::newRow("1.5 exact") << 1.5 << quint32(0x3FC00000);
     QTest::newRow("float max") << double(std::numeric_limits<float>::max()) << quint32(0x7F7FFFFF);
+    // The midpoint between FLT_MAX and 2^128 is 2^128 - 2^103: below it the nearest float is FLT_MAX,
+    // at it the tie goes to the even 2^128, which is infinity.
+    QTest::newRow("just above float max") << 0x1.fffffe0000001p127 << quint32(0x7F7FFFFF);
+    QTest::newRow("just below the midpoint") << 0x1.fffffefffffffp127 << quint32(0x7F7FFFFF);
+    QTest::newRow("at the midpoint") << 0x1.ffffffp127 << quint32(0x7F800000);
+    QTest::newRow("just above the midpoint") << 0x1.ffffff0000001p127 << quint32(0x7F800000);
+    QTest::newRow("2^128") << 0x1p128 << quint32(0x7F800000);
+    QTest::newRow("negative, just below the midpoint") << -0x1.fffffefffffffp127 << quint32(0xFF7FFFFF);
+    QTest::newRow("negative, at the midpoint") << -0x1.ffffffp127 << quint32(0xFF800000);
     QTest::newRow("beyond float max") << 1e39 << quint32(0x7F800000);
     QTest::newRow("beyond negative float max") << -1e39 << quint32(0xFF800000);
     QTest::newRow("+inf") << infinity << quint32(0x7F800000);

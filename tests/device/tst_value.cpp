@@ -82,6 +82,20 @@ void TestValue::toBytes_givesDeviceImage_data()
     QTest::newRow("F32 too big is +inf") << Value(1e300, DataType::DFLOAT32) << 1 << QByteArray::fromHex("0000807F");
     QTest::newRow("F32 too small is -inf") << Value(-1e300, DataType::DFLOAT32) << 1
                                            << QByteArray::fromHex("000080FF");
+    // Nearest single-precision value also beyond FLT_MAX: FLT_MAX up to just below 2^128 - 2^103,
+    // infinity from there on.
+    QTest::newRow("F32 below the rounding boundary is FLT_MAX") << Value(0x1.fffffefffffffp127, DataType::DFLOAT32)
+                                                                << 1 << QByteArray::fromHex("FFFF7F7F");
+    QTest::newRow("F32 at the rounding boundary is +inf") << Value(0x1.ffffffp127, DataType::DFLOAT32) << 1
+                                                          << QByteArray::fromHex("0000807F");
+    QTest::newRow("F32 negative below the boundary is -FLT_MAX")
+        << Value(-0x1.fffffefffffffp127, DataType::DFLOAT32) << 1 << QByteArray::fromHex("FFFF7FFF");
+    QTest::newRow("F32 negative at the boundary is -inf") << Value(-0x1.ffffffp127, DataType::DFLOAT32) << 1
+                                                          << QByteArray::fromHex("000080FF");
+    QTest::newRow("F32 list on both sides of the boundary")
+        << Value(std::vector<double>{0x1.fffffefffffffp127, 0x1.ffffffp127, -0x1.fffffefffffffp127, -0x1.ffffffp127},
+                 DataType::ARRFLOAT32)
+        << 4 << QByteArray::fromHex("FFFF7F7F""0000807F""FFFF7FFF""000080FF");
     QTest::newRow("F32 NaN") << Value(notANumber, DataType::DFLOAT32) << 1 << QByteArray::fromHex("0000C07F");
     QTest::newRow("F32 list out of range") << Value(std::vector<double>{-1e40, 1e40}, DataType::ARRFLOAT32) << 2
                                            << QByteArray::fromHex("000080FF0000807F");
@@ -228,6 +242,9 @@ void TestValue::toFloatArray_narrowsEveryInput_data()
     constexpr float inf = std::numeric_limits<float>::infinity();
     QTest::newRow("double") << Value(0.1, DataType::DFLOAT64) << QList<float>{0.1F};
     QTest::newRow("beyond float") << Value(1e300, DataType::DFLOAT64) << QList<float>{inf};
+    QTest::newRow("list just beyond FLT_MAX")
+        << Value(std::vector<double>{0x1.fffffefffffffp127, -0x1.fffffefffffffp127}, DataType::ARRFLOAT32)
+        << QList<float>{std::numeric_limits<float>::max(), -std::numeric_limits<float>::max()};
     QTest::newRow("list beyond float") << Value(std::vector<double>{-1e300, 2}, DataType::ARRFLOAT32)
                                        << QList<float>{-inf, 2.0F};
     QTest::newRow("string beyond float") << stringValue("1e100") << QList<float>{inf};

@@ -18,6 +18,10 @@ constexpr std::uint8_t ResponseDelimiter = 0x86;
 constexpr std::uint8_t BurstAcknowledge = 0x0F;
 // Offset of the first byte after the byte count in a device frame: the status bytes.
 constexpr int StatusOffset = 8;
+// Offset of the command byte from the delimiter.
+constexpr int CommandOffset = 6;
+constexpr std::uint8_t FirstCommand = 128;
+constexpr std::uint8_t LastCommand = 143;
 // How long a write waits for room in a full pseudo-terminal buffer, in milliseconds.
 constexpr int WriteWaitMs = 200;
 
@@ -118,6 +122,9 @@ void SimLine::readProgramSide()
     for (const char byte : data) {
         const FrameTracker::Step step = mFromProgram.step(std::uint8_t(byte));
         if (step.place == FrameTracker::Place::Outside) {
+            // Preamble bytes that did not lead to a frame are line noise the device hears as such.
+            forward.append(mHeldRequest);
+            mHeldRequest.clear();
             if (mWakeUp.swallow(std::uint8_t(byte))) {
                 if (mWakeUp.wakeUpsSeen() > 0 && byte == 'L' && mLog)
                     mLog->note(QStringLiteral("RX wake-up \"PARL\" [ignored]"));
@@ -128,22 +135,44 @@ void SimLine::readProgramSide()
                 if (mLog)
                     mLog->note(QStringLiteral("RX burst acknowledgement 0x0F"));
             }
+            forward.append(byte);
+            continue;
         }
-        forward.append(byte);
-        if (step.addressComplete) {
-            // The stack compares the address as soon as it has it, so it must learn now which of the
-            // device's addresses this request is for. Bytes before this one go out first.
-            writeAll(mDeviceSide->masterFd(), forward);
-            forward.clear();
-            emit requestAddressSeen(mFromProgram.address());
+        if (step.place == FrameTracker::Place::Preamble || step.bodyOffset < CommandOffset) {
+            // Held until the command byte says whether the device answers this request at all.
+            mHeldRequest.append(byte);
+        } else if (step.bodyOffset == CommandOffset) {
+            mIgnoringRequest = !isDeviceCommand(std::uint8_t(byte));
+            if (!mIgnoringRequest) {
+                // The stack compares the address before it reads the command, so it must learn now
+                // which of the device's addresses this request is for. Bytes before it go out first.
+                forward.append(mHeldRequest);
+                writeAll(mDeviceSide->masterFd(), forward);
+                forward.clear();
+                emit requestAddressSeen(mFromProgram.address());
+                forward.append(byte);
+            }
+            mHeldRequest.clear();
+        } else if (!mIgnoringRequest) {
+            forward.append(byte);
         }
         if (step.frameComplete) {
-            if (mLog)
-                mLog->record(FrameLog::Direction::Received, mFromProgram.lastFrame());
+            if (mLog) {
+                mLog->record(FrameLog::Direction::Received, mFromProgram.lastFrame(),
+                             mIgnoringRequest ? QStringLiteral("not answered: no device command") : QString());
+            }
+            mIgnoringRequest = false;
             emit frameReceived(mFromProgram.lastFrame());
         }
     }
     writeAll(mDeviceSide->masterFd(), forward);
+}
+
+// A device answers the commands of its protocol, 128 to 143, and nothing else: a frame for any other
+// command gets no answer, as if it had not been heard.
+bool SimLine::isDeviceCommand(std::uint8_t command)
+{
+    return command >= FirstCommand && command <= LastCommand;
 }
 
 void SimLine::readDeviceSide()

@@ -8,6 +8,8 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
+
 #include <memory>
 
 class PseudoTerminal;
@@ -18,9 +20,10 @@ namespace ZebSim {
 // The serial line between a program and the simulated device. Two pseudo-terminal pairs: the program
 // opens one as its serial port, the device's own PARLINK stack opens the other, and the line carries
 // the bytes between their master sides. On the way it plays the line and the device's faults: it
-// echoes the program's bytes on a single-wire line, drops the wake-up string, tells the device which
-// of its addresses a request is for before the stack checks it, and alters the device's frames as
-// the fault plan says. Every frame in both directions goes to the frame log.
+// echoes the program's bytes on a single-wire line, drops the wake-up string, keeps requests for
+// commands outside 128 to 143 from the device, tells the device which of its addresses a request is
+// for before the stack checks it, and alters the device's frames as the fault plan says. Every frame
+// in both directions goes to the frame log.
 class SimLine : public QObject {
     Q_OBJECT
 public:
@@ -53,6 +56,7 @@ private:
     void readDeviceSide();
     QByteArray faultsOnDeviceByte(const FrameTracker::Step &step, char byte, QString *note);
     static void writeAll(int fd, const QByteArray &data);
+    static bool isDeviceCommand(std::uint8_t command);
 
     SimConfig mConfig;
     FrameLog *mLog;
@@ -63,6 +67,10 @@ private:
     FrameTracker mFromProgram;
     FrameTracker mFromDevice;
     WakeUpFilter mWakeUp;
+    // The preamble, delimiter and address of the request under way, until its command is known.
+    QByteArray mHeldRequest;
+    // The request under way is for no command of the device; the rest of it is dropped.
+    bool mIgnoringRequest = false;
     int mAcknowledges = 0;
     bool mLinkPlaced = false;
     QString mSentNote;

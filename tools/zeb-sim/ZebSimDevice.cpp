@@ -187,11 +187,15 @@ void ZebSimDevice::prepareReply(PARLINK_Session *request)
         break;
     case Session::PARLINK_ENUM_SESSION_COMMAND_130: {
         const auto address = std::uint16_t(asked.value(QStringLiteral("Address")).toUInt());
-        const int count = std::min(int(asked.value(QStringLiteral("BytesToRead")).toUInt()),
-                                   PARLINK_SLAVE_AppLayer::MaxBytesToRead);
-        std::optional<QByteArray> bytes = mMemory.read(mSpace, address, count);
+        const int count = int(asked.value(QStringLiteral("BytesToRead")).toUInt());
+        // More than a master accepts in one answer is refused rather than cut short: a short answer
+        // that reports success would pass for the whole read. A refusal carries no memory contents.
+        std::optional<QByteArray> bytes;
+        if (count <= PARLINK_SLAVE_AppLayer::MaxBytesToRead)
+            bytes = mMemory.read(mSpace, address, count);
         if (!bytes) {
             fields[QStringLiteral("Status Low")] = NotCarriedOut;
+            fields[QStringLiteral("Bytes")] = QByteArray();
             break;
         }
         const QString chunk = QStringLiteral("%1:%2:%3").arg(int(mSpace)).arg(address).arg(count);

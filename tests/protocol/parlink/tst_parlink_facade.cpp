@@ -23,14 +23,81 @@ QByteArray onTheLine(const QByteArray &body)
     return LinkLayerTest::preambles(5) + LinkLayerTest::withChecksum(body);
 }
 
-std::unique_ptr<PARLINK_Session> masterSession(const QList<int> &commands)
+std::unique_ptr<PARLINK_Session> masterSession(const QList<int> &commands, const QByteArray &address = Address)
 {
     auto session = std::make_unique<PARLINK_Session>();
     session->setType(Session::PARLINK_ENUM_SESSION_TYPE_MASTER);
-    session->setAddress(Address);
+    session->setAddress(address);
     for (int command : commands)
         session->appendCommandToQueue(Session::PARLINK_ENUM_SESSION_COMMAND(command));
     return session;
+}
+
+void setFields(PARLINK_Session &session, int command, const QMap<QString, QVariant> &given)
+{
+    const auto c = Session::PARLINK_ENUM_SESSION_COMMAND(command);
+    QMap<QString, QVariant> fields;
+    session.getDefaultDataForCommand(c, &fields);
+    for (auto it = given.cbegin(); it != given.cend(); ++it)
+        fields[it.key()] = it.value();
+    session.setDataForCommand(c, fields);
+}
+
+// The settings the port job opens a ZEB device with, on the pseudo-terminal.
+PARLINK_Session::InterfaceSettings lineSettings(const QString &portName, bool powerCycle, int powerDownMs = 0,
+                                                int startupMs = 0)
+{
+    PARLINK_Session::InterfaceSettings settings;
+    settings.dtrRun = true;
+    settings.rtsPowerDown = true;
+    settings.portName = portName;
+    settings.baudRate = 1200;
+    settings.dataBits = FSerialPort::Data8;
+    settings.parity = FSerialPort::OddParity;
+    settings.stopBits = FSerialPort::OneStop;
+    settings.flowControl = FSerialPort::NoFlowControl;
+    settings.powerCycle = powerCycle;
+    settings.powerDownMs = powerDownMs;
+    settings.startupMs = startupMs;
+    return settings;
+}
+
+// The facade as the device service uses it, with what it reports.
+struct ServiceSide : QObject {
+    PARLINK stack;
+    QList<int> linkErrors;
+    QList<int> replies;
+
+    ServiceSide()
+    {
+        connect(&stack, &PARLINK::sessionNewInfo, this, [this](PARLINK_SessionInfo *info) {
+            if (info->getError() != Session::PARLINK_ENUM_SESSION_NO_ERROR)
+                linkErrors.append(int(info->getError()));
+        });
+        connect(&stack, &PARLINK::sessionNewData, this,
+                [this](PARLINK_Session *data) { replies.append(int(data->getCommand())); });
+    }
+
+    bool setPort(bool open, const PARLINK_Session::InterfaceSettings &settings)
+    {
+        QSignalSpy state(&stack, &PARLINK::portNewState);
+        stack.portOpen(open, settings);
+        return state.wait(TimeoutMs) && state.first().first().toBool() == open;
+    }
+};
+
+// The device's side of the pseudo-terminal: waits for what the master should send, compares it and
+// answers.
+bool exchange(PtyPeer &device, const QByteArray &request, const QByteArray &reply)
+{
+    if (!device.waitForReceived(request.size(), TimeoutMs))
+        return false;
+    const QByteArray received = device.takeReceived();
+    if (received != request) {
+        qWarning("received %s", received.toHex(' ').constData());
+        return false;
+    }
+    return reply.isEmpty() || device.write(reply);
 }
 
 } // namespace
@@ -48,6 +115,13 @@ private slots:
     void deletedCallerSession_isLetGoByTheLinkLayer();
     void bluetooth_withoutConnection_isHarmless();
     void slaveRole_afterA137_checksTheNextRequestsAddress();
+    void reopen_runsSessionsBeforeAndAfter_data();
+    void reopen_runsSessionsBeforeAndAfter();
+    void stopInReplyHandler_sendsNothingMore_data();
+    void stopInReplyHandler_sendsNothingMore();
+    void powerCycleOpen_afterAnEarlierSession_reportsNoLinkError_data();
+    void powerCycleOpen_afterAnEarlierSession_reportsNoLinkError();
+    void wakeUpWhileAReplyArrives_replyIsDelivered();
 };
 
 void TestParlinkFacade::portScan_reportsOnlyChanges_data()
@@ -244,6 +318,166 @@ void TestParlinkFacade::slaveRole_afterA137_checksTheNextRequestsAddress()
     QVERIFY(master.write(onTheLine(QByteArray::fromHex("82130004000180""00"))));
     QVERIFY(master.waitForReceived(answer128.size(), TimeoutMs));
     QCOMPARE(master.takeReceived().toHex(), answer128.toHex());
+}
+
+void TestParlinkFacade::reopen_runsSessionsBeforeAndAfter_data()
+{
+    QTest::addColumn<bool>("switchTo115200");
+    QTest::newRow("at 1200 baud") << false;
+    QTest::newRow("switched to 115200 before the close") << true;
+}
+
+// Every parameterization closes the port; the next one opens it again at 1200 baud.
+void TestParlinkFacade::reopen_runsSessionsBeforeAndAfter()
+{
+    QFETCH(bool, switchTo115200);
+    PtyPeer device;
+    if (!device.isOpen())
+        QSKIP(qPrintable("No pseudo-terminal: " + device.errorString()));
+    ServiceSide service;
+    const auto settings = lineSettings(device.portName(), false);
+    const QByteArray request135 = QByteArray::fromHex("ffffffffff""82130004000187""00""13");
+    const QByteArray reply135 = onTheLine(QByteArray::fromHex("86130004000187""04""0000""020b"));
+
+    QVERIFY(service.setPort(true, settings));
+    QCOMPARE(device.lineSpeed(), 1200);
+    auto before = masterSession({135});
+    service.stack.sessionStart(before.get());
+    QVERIFY(exchange(device, request135, reply135));
+    QTRY_COMPARE_WITH_TIMEOUT(service.replies, QList<int>{135}, TimeoutMs);
+
+    if (switchTo115200) {
+        auto change = masterSession({129});
+        setFields(*change, 129, {{"Baudrate", 115200}});
+        service.stack.sessionStart(change.get());
+        QVERIFY(exchange(device, QByteArray::fromHex("ffffffffff""82130004000181""03""01c200""d5"),
+                         onTheLine(QByteArray::fromHex("86130004000181""02""0000"))));
+        QTRY_COMPARE_WITH_TIMEOUT(service.replies, (QList<int>{135, 129}), TimeoutMs);
+        QCOMPARE(device.lineSpeed(), 115200);
+    }
+
+    QVERIFY(service.setPort(false, settings));
+    QVERIFY(service.setPort(true, settings));
+    QCOMPARE(device.lineSpeed(), 1200);
+    QCOMPARE(service.stack.linkLayer()->sessionInfo()->getBaudrate(), 1200u);
+    service.replies.clear();
+    auto after = masterSession({135});
+    service.stack.sessionStart(after.get());
+    QVERIFY(exchange(device, request135, reply135));
+    QTRY_COMPARE_WITH_TIMEOUT(service.replies, QList<int>{135}, TimeoutMs);
+    QCOMPARE(service.linkErrors, QList<int>{});
+}
+
+void TestParlinkFacade::stopInReplyHandler_sendsNothingMore_data()
+{
+    QTest::addColumn<QList<int>>("commands");
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("reply");
+
+    QTest::newRow("128, then 135 not sent") << QList<int>{128, 135}
+                                            << QByteArray::fromHex("ffffffffff""82130004000180""00""14")
+                                            << QByteArray::fromHex("86130004000180""04""0000""00ff");
+    QTest::newRow("129, then 135 not sent after the baud-rate pause")
+        << QList<int>{129, 135} << QByteArray::fromHex("ffffffffff""82130004000181""03""01c200""d5")
+        << QByteArray::fromHex("86130004000181""02""0000");
+    QTest::newRow("refused 131, then 130 not sent")
+        << QList<int>{131, 130} << QByteArray::fromHex("ffffffffff""82130004000183""04""0010""aabb""12")
+        << QByteArray::fromHex("86130004000183""02""0001");
+}
+
+// A job that finds a reply wrong stops its session inside its reply handler.
+void TestParlinkFacade::stopInReplyHandler_sendsNothingMore()
+{
+    QFETCH(QList<int>, commands);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, reply);
+    PtyPeer device;
+    if (!device.isOpen())
+        QSKIP(qPrintable("No pseudo-terminal: " + device.errorString()));
+    ServiceSide service;
+    connect(&service.stack, &PARLINK::sessionNewData, this, [&] { service.stack.sessionStop(); });
+    QVERIFY(service.setPort(true, lineSettings(device.portName(), false)));
+
+    auto session = masterSession(commands);
+    setFields(*session, 129, {{"Baudrate", 115200}});
+    setFields(*session, 131, {{"Address", 16}, {"BytesToWrite", 2}, {"Bytes", QByteArray::fromHex("aabb")}});
+    service.stack.sessionStart(session.get());
+    QVERIFY(exchange(device, request, onTheLine(reply)));
+    QTRY_COMPARE_WITH_TIMEOUT(service.replies, QList<int>{commands.first()}, TimeoutMs);
+
+    QTest::qWait(1000);
+    QCOMPARE(device.receivedSize(), 0);
+    QCOMPARE(service.linkErrors, QList<int>{});
+}
+
+void TestParlinkFacade::powerCycleOpen_afterAnEarlierSession_reportsNoLinkError_data()
+{
+    QTest::addColumn<QByteArray>("address");
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("device address, 300 ms time-out")
+        << QByteArray::fromHex("1300040000") << QByteArray::fromHex("ffffffffff""82130004000087""00""12")
+        << QByteArray::fromHex("86130004000087""04""0000""020b");
+    QTest::newRow("sub-device address, 600 ms time-out")
+        << Address << QByteArray::fromHex("ffffffffff""82130004000187""00""13")
+        << QByteArray::fromHex("86130004000187""04""0000""020b");
+}
+
+void TestParlinkFacade::powerCycleOpen_afterAnEarlierSession_reportsNoLinkError()
+{
+    QFETCH(QByteArray, address);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, reply);
+    PtyPeer device;
+    if (!device.isOpen())
+        QSKIP(qPrintable("No pseudo-terminal: " + device.errorString()));
+    ServiceSide service;
+    const auto settings = lineSettings(device.portName(), true, 50, 50);
+
+    QVERIFY(service.setPort(true, settings));
+    QVERIFY(exchange(device, "PARL", {}));
+    auto earlier = masterSession({135}, address);
+    service.stack.sessionStart(earlier.get());
+    QVERIFY(exchange(device, request, onTheLine(reply)));
+    QTRY_COMPARE_WITH_TIMEOUT(service.replies, QList<int>{135}, TimeoutMs);
+
+    // The next parameterization: the port closes and opens again, and no session runs yet.
+    QVERIFY(service.setPort(false, settings));
+    QVERIFY(service.setPort(true, settings));
+    QVERIFY(exchange(device, "PARL", {}));
+    // Longer than the response time-out.
+    QTest::qWait(1000);
+    QCOMPARE(service.linkErrors, QList<int>{});
+    QCOMPARE(device.receivedSize(), 0);
+}
+
+// On a pseudo-terminal the power cycle's waits run out, so the wake-up string leaves after the first
+// request, here while the device is already answering it.
+void TestParlinkFacade::wakeUpWhileAReplyArrives_replyIsDelivered()
+{
+    PtyPeer device;
+    if (!device.isOpen())
+        QSKIP(qPrintable("No pseudo-terminal: " + device.errorString()));
+    ServiceSide service;
+    auto session = masterSession({135});
+    // The request leaves 150 ms after the start, the wake-up string 500 ms after the open.
+    service.stack.sessionStart(session.get());
+    QVERIFY(service.setPort(true, lineSettings(device.portName(), true, 0, 300)));
+    QVERIFY(exchange(device, QByteArray::fromHex("ffffffffff""82130004000187""00""13"), LinkLayerTest::preambles(5)));
+
+    // More preamble bytes keep the reply under way until the wake-up string has been written.
+    int preambles = 5;
+    while (!device.waitForReceived(4, 100)) {
+        QVERIFY2(preambles < 20, "no wake-up string");
+        QVERIFY(device.write(LinkLayerTest::preambles(1)));
+        ++preambles;
+    }
+    QCOMPARE(device.takeReceived(), QByteArray("PARL"));
+    // Let the port's confirmation of the wake-up string reach the link layer.
+    QTest::qWait(50);
+    QVERIFY(device.write(LinkLayerTest::withChecksum(QByteArray::fromHex("86130004000187""04""0000""020b"))));
+    QTRY_COMPARE_WITH_TIMEOUT(service.replies, QList<int>{135}, TimeoutMs);
+    QCOMPARE(service.linkErrors, QList<int>{});
 }
 
 QTEST_GUILESS_MAIN(TestParlinkFacade)

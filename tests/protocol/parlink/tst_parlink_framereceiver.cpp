@@ -140,6 +140,19 @@ void TestParlinkFrameReceiver::frames_data()
         << preambles(5) + hex("86 82010203000087 00 05") << none << hex("8201020300008700");
     QTest::newRow("slave: 137 to the zero address") << slave << 255 << false
         << preambles(5) + hex("82000000000089000B") << none << hex("8200000000008900");
+    QTest::newRow("slave: 137 to its own address") << slave << 255 << false
+        << preambles(5) + withChecksum(hex("8201020300008900")) << none << hex("8201020300008900");
+    // In the slave role the session's command is the one of the request answered last.
+    QTest::newRow("slave, after a 137: request to another address") << slave << 137 << false
+        << preambles(5) + withChecksum(hex("8201020400008700"))
+        << QList<int>{S::PARLINK_ENUM_SESSION_ERROR_WRONG_ADDRESS} << noFrame;
+    QTest::newRow("slave, after a 137: request to its address") << slave << 137 << false
+        << preambles(5) + withChecksum(hex("8201020300008700")) << none << hex("8201020300008700");
+    QTest::newRow("slave, after a 137: 137 to the zero address") << slave << 137 << false
+        << preambles(5) + hex("82000000000089000B") << none << hex("8200000000008900");
+    QTest::newRow("slave, after a 137: other command to the zero address") << slave << 137 << false
+        << preambles(5) + withChecksum(hex("8200000000008700"))
+        << QList<int>{S::PARLINK_ENUM_SESSION_ERROR_WRONG_COMMAND} << noFrame;
     QTest::newRow("slave: other command to the zero address") << slave << 255 << false
         << preambles(5) + withChecksum(hex("8200000000008700"))
         << QList<int>{S::PARLINK_ENUM_SESSION_ERROR_WRONG_COMMAND} << noFrame;

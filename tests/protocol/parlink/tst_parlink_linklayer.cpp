@@ -38,6 +38,10 @@ private slots:
     void burstWatchdog_endsBurstModeWithTimeout();
     void masterBurst_receivesFrameAfterFrame();
     void slaveBurst_sendsUntilAcknowledgeIsWrong();
+    void writeConfirmation_countsOnlyForTheRunningSession_data();
+    void writeConfirmation_countsOnlyForTheRunningSession();
+    void wakeUpConfirmation_neverTimesOrMovesTheSession_data();
+    void wakeUpConfirmation_neverTimesOrMovesTheSession();
     void baudrateChange_onClosedPortFails();
     void serialPortSignals_connectOnlyOnce();
     void twoLinkLayers_receiveIndependently();
@@ -385,6 +389,115 @@ void TestParlinkLinkLayer::baudrateChange_onClosedPortFails()
     QVERIFY(!ok);
     QCOMPARE(link->sessionInfo()->getBaudrate(), 0u);
     QVERIFY(recorder.reports == 0);
+}
+
+void TestParlinkLinkLayer::writeConfirmation_countsOnlyForTheRunningSession_data()
+{
+    QTest::addColumn<QString>("scenario");
+    QTest::newRow("no session ever ran") << "none";
+    QTest::newRow("write of a session stopped before the confirmation") << "stopped";
+    QTest::newRow("write of an earlier session, confirmed in a later one") << "later";
+}
+
+// A confirmation that does not belong to the running session neither starts the response time-out
+// (which would end in a TIMEOUT nobody asked for) nor moves the session's state.
+void TestParlinkLinkLayer::writeConfirmation_countsOnlyForTheRunningSession()
+{
+    QFETCH(QString, scenario);
+    auto link = detachedLink();
+    auto first = session(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device);
+    auto second = session(S::PARLINK_ENUM_SESSION_TYPE_MASTER, Device);
+    if (scenario != "none") {
+        link->sessionStart(first.get());
+        QByteArray request = hex("8201020300008700");
+        link->sessionDataTxSetBuffer(S::PARLINK_ENUM_SESSION_COMMAND_135, request);
+        link->sessionStop();
+    }
+    if (scenario == "later") {
+        link->sessionStart(second.get());
+        QCOMPARE(int(second->getState()), int(S::PARLINK_ENUM_SESSION_STATE_INACTIVE));
+    }
+    QSignalSpy done(link.get(), &PARLINK_LinkLayer::sessionDataTxDone);
+    QSignalSpy info(link.get(), &PARLINK_LinkLayer::sessionNewInfo);
+    InfoRecorder recorder(*link);
+
+    written(*link);
+    QCOMPARE(done.size(), 0);
+    QCOMPARE(info.size(), 0);
+    QVERIFY(!timer(*link, "responseTimer")->isActive());
+    QCOMPARE(int(link->session()->getState()), int(S::PARLINK_ENUM_SESSION_STATE_INACTIVE));
+    QTest::qWait(400);
+    QCOMPARE(recorder.errors, QList<int>{});
+
+    // The running session's own next write still counts.
+    if (scenario == "later") {
+        sendRequest135(*link);
+        QCOMPARE(done.size(), 1);
+        QVERIFY(timer(*link, "responseTimer")->isActive());
+    }
+}
+
+void TestParlinkLinkLayer::wakeUpConfirmation_neverTimesOrMovesTheSession_data()
+{
+    QTest::addColumn<bool>("sessionRunning");
+    QTest::newRow("after an earlier session, none running") << false;
+    QTest::newRow("while the reply to a request is arriving") << true;
+}
+
+void TestParlinkLinkLayer::wakeUpConfirmation_neverTimesOrMovesTheSession()
+{
+    QFETCH(bool, sessionRunning);
+    auto [link, master] = startedLink();
+    S::InterfaceSettings settings = link->interfaceSettings();
+    settings.powerCycle = true;
+    settings.powerDownMs = 0;
+    settings.startupMs = 0;
+    link->setInterfaceSettings(settings);
+    QSignalSpy frames(link.get(), &PARLINK_LinkLayer::sessionDataRxBufferReady);
+    InfoRecorder recorder(*link);
+    // No port behind the lines either.
+    QObject::disconnect(link.get(), &PARLINK_LinkLayer::portSetDTRPin, link->serialPort(), nullptr);
+    QObject::disconnect(link.get(), &PARLINK_LinkLayer::portSetRTSPin, link->serialPort(), nullptr);
+    // The power cycle writes from a pool thread.
+    QList<QByteArray> writes;
+    QObject receiver;
+    connect(link.get(), &PARLINK_LinkLayer::portWriteData, &receiver,
+            [&](const QByteArray &data, bool) { writes.append(data); }, Qt::QueuedConnection);
+
+    if (!sessionRunning) {
+        sendRequest135(*link);
+        feed(*link, Response135);
+        QCOMPARE(frames.size(), 1);
+        link->sessionStop();
+        QTRY_COMPARE_WITH_TIMEOUT(writes.size(), 1, 5000);
+        writes.clear();
+    }
+    // The port is open: the power cycle runs and ends with the wake-up string.
+    QVERIFY(QMetaObject::invokeMethod(link.get(), "portStateChanged", Qt::DirectConnection, Q_ARG(bool, true)));
+    if (sessionRunning) {
+        QByteArray request = hex("8201020300008700");
+        link->sessionDataTxSetBuffer(S::PARLINK_ENUM_SESSION_COMMAND_135, request);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(writes.size(), sessionRunning ? 2 : 1, 5000);
+    QCOMPARE(writes.last(), QByteArray("PARL"));
+
+    if (sessionRunning) {
+        written(*link);  // the request
+        feed(*link, Response135.left(9));
+        const int receiving = int(master->getState());
+        QCOMPARE(receiving, int(S::PARLINK_ENUM_SESSION_STATE_RECIEVING_CHECK_ADRESS));
+        written(*link);  // the wake-up string, while the reply arrives
+        QCOMPARE(int(master->getState()), receiving);
+        feed(*link, Response135.mid(9));
+        QCOMPARE(frames.size(), 1);
+        QCOMPARE(frames.at(0).at(0).toByteArray().toHex(' '), Response135Frame.toHex(' '));
+    } else {
+        written(*link);
+        QVERIFY(!timer(*link, "responseTimer")->isActive());
+    }
+    // Longer than the response time-out.
+    QTest::qWait(500);
+    QCOMPARE(recorder.errors, QList<int>{});
 }
 
 void TestParlinkLinkLayer::serialPortSignals_connectOnlyOnce()

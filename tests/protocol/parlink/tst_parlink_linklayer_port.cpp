@@ -23,6 +23,8 @@ private slots:
     void powerCycle_sendsWakeUpAfterWaitsRunOut();
     void powerCycle_keepsTheSettingsItStartedWith();
     void destruction_duringPowerCycle_sendsNothingMore();
+    void closeDuringPowerCycle_writesAndDrivesNothingMore();
+    void closeAndOpenAtOnce_sendsOneWakeUp();
     void requestAndResponse_overSingleWireLine();
     void failedOpen_thenOpen_reportsOnlyTheFailure();
     void baudrateChange_switchesTheLine();
@@ -105,6 +107,49 @@ void TestParlinkLinkLayerPort::destruction_duringPowerCycle_sendsNothingMore()
     mLink.reset();
 
     QVERIFY(!mPeer->waitForReceived(1, 500));
+}
+
+// A pseudo-terminal has no control lines: each DTR or RTS change that reaches the port is refused
+// with a log text, which is how the line actions of the power cycle show here.
+void TestParlinkLinkLayerPort::closeDuringPowerCycle_writesAndDrivesNothingMore()
+{
+    mLink->setInterfaceSettings(settings(true, 300, 300, false));
+    QStringList events;
+    QObject context;
+    connect(mLink->serialPort(), &FSerialPort::log, &context, [&](const QString &text) { events.append(text); },
+            Qt::QueuedConnection);
+    connect(mLink.get(), &PARLINK_LinkLayer::portNewState, &context,
+            [&](bool open) { events.append(open ? "open" : "closed"); });
+    QVERIFY(openPort());
+    // The power-down levels have reached the port; the cycle now holds them for 300 ms.
+    QTRY_VERIFY_WITH_TIMEOUT(events.contains("Could not set RTS"), 5000);
+
+    emit mLink->portClose();
+    QTRY_VERIFY_WITH_TIMEOUT(events.contains("closed"), 5000);
+    // Longer than the rest of the cycle would have taken.
+    QTest::qWait(1200);
+    QCOMPARE(events.mid(events.indexOf("closed") + 1), QStringList{});
+    QCOMPARE(mPeer->receivedSize(), 0);
+}
+
+void TestParlinkLinkLayerPort::closeAndOpenAtOnce_sendsOneWakeUp()
+{
+    mLink->setInterfaceSettings(settings(true, 300, 300, false));
+    QVERIFY(openPort());
+
+    QSignalSpy state(mLink.get(), &PARLINK_LinkLayer::portNewState);
+    mLink->setInterfaceSettings(settings(true, 50, 50, false));
+    const S::InterfaceSettings &set = mLink->interfaceSettings();
+    emit mLink->portClose();
+    emit mLink->portOpen(set.portName, set.baudRate, set.dataBits, set.parity, set.stopBits, set.flowControl);
+    QTRY_COMPARE_WITH_TIMEOUT(state.size(), 2, 5000);
+    QCOMPARE(state.at(0).at(0).toBool(), false);
+    QCOMPARE(state.at(1).at(0).toBool(), true);
+
+    QVERIFY(mPeer->waitForReceived(4, 5000));
+    // Until well after the first open's cycle would have ended.
+    QTest::qWait(1200);
+    QCOMPARE(mPeer->received(), QByteArray("PARL"));
 }
 
 void TestParlinkLinkLayerPort::requestAndResponse_overSingleWireLine()

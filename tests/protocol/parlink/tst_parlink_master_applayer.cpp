@@ -78,6 +78,8 @@ private slots:
     void repeatCount_sendsTheCommandThatOften();
     void staleDelayedRequest_isDroppedWhenANewSessionStarts();
     void staleStepAfter129_isDroppedWhenANewSessionStarts();
+    void stoppedSession_sendsNoDelayedRequest_data();
+    void stoppedSession_sendsNoDelayedRequest();
     void burstMode_keepsTheSessionOpenAndAcknowledgesFrames();
     void deletedCallerSession_isNeverWritten();
 };
@@ -330,6 +332,53 @@ void TestParlinkMasterAppLayer::staleStepAfter129_isDroppedWhenANewSessionStarts
     QCOMPARE(recorder.sent[1].command, 128);
     // The first session's next command is still queued, untouched.
     QCOMPARE(first->getQueueLength(), 1);
+}
+
+void TestParlinkMasterAppLayer::stoppedSession_sendsNoDelayedRequest_data()
+{
+    QTest::addColumn<QList<int>>("commands");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QList<int>>("sent");
+
+    QTest::newRow("stopped while the first request waits") << QList<int>{128, 135} << QByteArray() << QList<int>{};
+    QTest::newRow("stopped in the reply handler") << QList<int>{128, 135}
+                                                  << QByteArray::fromHex("86130004000180""04""0000""00ff")
+                                                  << QList<int>{128};
+    QTest::newRow("stopped in the handler of a refused 131")
+        << QList<int>{131, 130} << QByteArray::fromHex("86130004000183""02""0001") << QList<int>{131};
+    QTest::newRow("stopped in the handler of a 129 reply") << QList<int>{129, 135}
+                                                           << QByteArray::fromHex("86130004000181""02""0000")
+                                                           << QList<int>{129};
+}
+
+// A job that fails stops its session inside the reply handler; the request that the layer has
+// already scheduled must not reach the device after that.
+void TestParlinkMasterAppLayer::stoppedSession_sendsNoDelayedRequest()
+{
+    QFETCH(QList<int>, commands);
+    QFETCH(QByteArray, reply);
+    QFETCH(QList<int>, sent);
+
+    PARLINK_MASTER_AppLayer layer;
+    Recorder recorder(layer);
+    connect(&layer, &PARLINK_MASTER_AppLayer::sessionNewData, this, [&] { layer.stopSession(); });
+    layer.startSession(masterSession(this, Address, commands,
+                                   {{129, {{"Baudrate", 9600}}},
+                                    {131, {{"Address", 16}, {"BytesToWrite", 1}, {"Bytes", QByteArray("\x01")}}}}));
+    if (reply.isEmpty()) {
+        layer.stopSession();
+    } else {
+        QVERIFY(recorder.waitForSent(1));
+        layer.sessionDataReady(reply);
+        QCOMPARE(recorder.decoded.size(), 1);
+    }
+    QVERIFY(!layer.isActive());
+    // Longer than the 150 ms delay after a 129 reply's 100 ms.
+    QTest::qWait(600);
+    QList<int> commandsSent;
+    for (const auto &request : recorder.sent)
+        commandsSent.append(request.command);
+    QCOMPARE(commandsSent, sent);
 }
 
 void TestParlinkMasterAppLayer::burstMode_keepsTheSessionOpenAndAcknowledgesFrames()

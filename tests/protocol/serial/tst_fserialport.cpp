@@ -70,11 +70,14 @@ private slots:
     void openMissingPort_reportsOneErrorAndNoCloseError();
     void closeNeverOpened_reportsNoError();
     void openWithUnusableSetting_reportsAndCloses();
+    void openAfterClose_opensAgainAtTheRequestedRate_data();
+    void openAfterClose_opensAgainAtTheRequestedRate();
     void data_travelsBothWays();
     void singleWireWrite_waitsLineTimeAndDropsEcho();
     void echo_isRemovedAcrossSplitReads();
     void dtrAndRts_failOnPty_withTextsAndNoConfirmation();
     void echoesOfBackToBackWrites_areAllRemoved();
+    void singleWireWrite_afterAnAnswerArrived_leavesTheAnswerWhole();
     void newBaudrate_isSeenByPeer();
     void newBaudrate_fromOtherThread_throughBlockingCall();
     void newBaudrate_onClosedPort_failsWithoutTouchingAnything();
@@ -271,6 +274,60 @@ void TestFSerialPort::openWithUnusableSetting_reportsAndCloses()
     QVERIFY(openPty(1200));
 }
 
+void TestFSerialPort::openAfterClose_opensAgainAtTheRequestedRate_data()
+{
+    QTest::addColumn<uint>("switchTo");
+    QTest::addColumn<int>("opens");
+    QTest::newRow("open, close, open") << 0u << 2;
+    QTest::newRow("five times in a row") << 0u << 5;
+    QTest::newRow("switched to 115200 before the close") << 115200u << 2;
+    QTest::newRow("switched to 9600 before each close") << 9600u << 3;
+}
+
+// Every parameterization closes the port and the next one opens it again at 1200 baud, odd parity.
+// A pseudo-terminal drops the parity flag, so a port that keeps what it set at its first open finds
+// the line changed under it.
+void TestFSerialPort::openAfterClose_opensAgainAtTheRequestedRate()
+{
+    QFETCH(uint, switchTo);
+    QFETCH(int, opens);
+    if (!mPeer->isOpen())
+        QSKIP(qPrintable("no pseudo-terminal: " + mPeer->errorString()));
+    QSignalSpy logs(mPort.get(), &FSerialPort::log);
+    QSignalSpy portErrors(mPort.get(), &FSerialPort::errorOccuredOnPort);
+    QSignalSpy received(mPort.get(), &FSerialPort::newDataReadyFromPort);
+
+    for (int open = 1; open <= opens; ++open) {
+        QVERIFY2(openPty(1200), qPrintable(QString("open %1").arg(open)));
+        QCOMPARE(mPeer->lineSpeed(), 1200);
+        quint32 baud = 0;
+        mPort->getCurrentBaudrate(&baud);
+        QCOMPARE(baud, 1200u);
+
+        // The reopened port carries data both ways.
+        const QByteArray request = "request " + QByteArray::number(open);
+        mPort->writeDataToPort(request);
+        QVERIFY(mPeer->waitForReceived(request.size(), WaitMs));
+        QCOMPARE(mPeer->takeReceived(), request);
+        const QByteArray answer = "answer " + QByteArray::number(open);
+        received.clear();
+        QVERIFY(mPeer->write(answer));
+        QTRY_COMPARE_WITH_TIMEOUT(joined(received), answer, WaitMs);
+
+        if (switchTo != 0) {
+            bool ok = false;
+            mPort->setNewBaudrate(switchTo, &ok);
+            QVERIFY(ok);
+            QCOMPARE(mPeer->lineSpeed(), int(switchTo));
+        }
+        mPort->closePort();
+    }
+    for (const auto &arguments : logs)
+        QVERIFY2(!arguments.at(0).toString().startsWith("Could not"), qPrintable(arguments.at(0).toString()));
+    QVERIFY(!errors(portErrors).contains(QSerialPort::NotOpenError));
+    QVERIFY(!errors(portErrors).contains(QSerialPort::OpenError));
+}
+
 void TestFSerialPort::closeNeverOpened_reportsNoError()
 {
     QSignalSpy portErrors(mPort.get(), &FSerialPort::errorOccuredOnPort);
@@ -366,6 +423,26 @@ void TestFSerialPort::echoesOfBackToBackWrites_areAllRemoved()
 
     QVERIFY(mPeer->write("requestPARLanswer"));
     QTRY_COMPARE_WITH_TIMEOUT(joined(received), QByteArray("answer"), WaitMs);
+}
+
+void TestFSerialPort::singleWireWrite_afterAnAnswerArrived_leavesTheAnswerWhole()
+{
+    REQUIRE_PTY(115200);
+    QSignalSpy received(mPort.get(), &FSerialPort::newDataReadyFromPort);
+    QSignalSpy errors(mPort.get(), &FSerialPort::errorOccuredOnPort);
+    mPort->writeDataToPort(QByteArray("request"), true);
+    QVERIFY(mPeer->waitForReceived(7, WaitMs));
+    // The echo and the answer arrive before the port has read anything; a second write follows.
+    QVERIFY(mPeer->write("requestanswer"));
+    QVERIFY(waitPendingForProgram(*mPeer, 13));
+    mPort->writeDataToPort(QByteArray("PARL"), true);
+    QVERIFY(mPeer->waitForReceived(11, WaitMs));
+    QVERIFY(mPeer->write("PARL"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(joined(received), QByteArray("answer"), WaitMs);
+    QTest::qWait(50);
+    QCOMPARE(joined(received), QByteArray("answer"));
+    QCOMPARE(errors.size(), 0);
 }
 
 void TestFSerialPort::newBaudrate_isSeenByPeer()

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "communication/DeviceService.h"
+
+#include <cstdint>
+
+class PARLINK;
+
+namespace Thg::Tilo::Communication {
+
+namespace Internal {
+class FirstContact;
+class Port;
+class Session;
+class SysCommand;
+} // namespace Internal
+
+// The device service over PARLINK: it owns the protocol stack's facade, the one serial port object
+// and one protocol job per kind of operation, hands each slot's work to its job and turns the jobs'
+// signals into the service's. It lives on one thread with its jobs and the facade; callers on other
+// threads reach it through queued connections.
+//
+// Each job refuses a second start of its own; nothing is checked across jobs: callers run one
+// operation at a time and wait for its result signal or `error`.
+class ParLinkDeviceService : public DeviceService {
+    Q_OBJECT
+public:
+    // The kind of measured values a measured-value read asks for.
+    enum class Type : std::uint32_t {
+        BurstValues = 0,
+        DeviceValues = 1,
+        DeviceAndBurstValues = 2,
+    };
+    Q_ENUM(Type)
+
+    // The time the port may take to report itself open at each start.
+    static constexpr int OpenTimeoutMs = 150;
+
+    // `responseTimeoutMs` is how long every job waits for each reply; tests pass a shorter time than
+    // the protocol's 15000 ms.
+    explicit ParLinkDeviceService(QObject *parent = nullptr, int responseTimeoutMs = 15000);
+    ~ParLinkDeviceService() override;
+
+public slots:
+    void abort() override;
+    void start(const Thg::Tilo::Communication::Comport &comport, bool deviceIdentification) override;
+    void setCurrentAsFactoryDefaults(Thg::Tilo::Communication::Address::Type type,
+                                     const Thg::Tilo::Communication::Device &dev) override;
+    void resetToFactoryDefaults(Thg::Tilo::Communication::Address::Type type,
+                                const Thg::Tilo::Communication::Device &dev) override;
+    void restartDevice(Thg::Tilo::Communication::Address::Type type,
+                       const Thg::Tilo::Communication::Device &dev) override;
+    void write(const Thg::Tilo::Communication::Device &dev,
+               const std::vector<Thg::Tilo::Device::Parameter> &deviceParameters,
+               const std::vector<Thg::Tilo::Device::Parameter> &subdeviceParameters, bool readBack = true) override;
+    void read(const Thg::Tilo::Communication::Device &dev,
+              std::vector<std::reference_wrapper<const Thg::Tilo::Device::Parameter>> deviceParameters,
+              std::vector<std::reference_wrapper<const Thg::Tilo::Device::Parameter>> subdeviceParameters) override;
+    void readFixedBurstValues(Thg::Tilo::Communication::Address::Type type,
+                              const Thg::Tilo::Communication::Device &dev, std::uint32_t samples) override;
+    void accumulateBurstValues(Thg::Tilo::Communication::Address::Type type,
+                               const Thg::Tilo::Communication::Device &dev, std::uint32_t samples,
+                               std::uint8_t leadingSlotIndex = 0, std::uint16_t topBotSamplesToRemove = 0) override;
+    void readFixedDeviceValues(Thg::Tilo::Communication::Address::Type type,
+                               const Thg::Tilo::Communication::Device &dev, std::uint32_t samples) override;
+    void accumulateDeviceValues(Thg::Tilo::Communication::Address::Type type,
+                                const Thg::Tilo::Communication::Device &dev, std::uint32_t samples,
+                                std::uint8_t leadingSlotIndex = 0, std::uint16_t topBotSamplesToRemove = 0) override;
+    void readFixedDeviceAndBurstValues(Thg::Tilo::Communication::Address::Type type,
+                                       const Thg::Tilo::Communication::Device &dev, std::uint32_t samples) override;
+    void upload(Thg::Tilo::Communication::Address::Type type, const Thg::Tilo::Communication::Device &dev,
+                Thg::Tilo::Communication::BootloaderType blType, const QString &fileName, bool rescueMode,
+                bool leavePortOpenOnError) override;
+
+private:
+    // An operation whose job this service does not have yet.
+    void refuseNotAvailable(const char *sourceText);
+
+    PARLINK *mFacade = nullptr;
+    Internal::Port *mPort = nullptr;
+    Internal::FirstContact *mFirstContact = nullptr;
+    Internal::SysCommand *mSysCommand = nullptr;
+};
+
+} // namespace Thg::Tilo::Communication

@@ -1,0 +1,118 @@
+#include "communication/internal/Default.h"
+
+#include "communication/internal/Port.h"
+
+#include "protocol/parlink/PARLINK_SessionInfo.h"
+
+#include <QCoreApplication>
+
+#include <array>
+
+namespace Thg::Tilo::Communication::Internal {
+
+namespace {
+
+const QString StatusLowKey = QStringLiteral("Status Low");
+const QString UniversalErrorKey = QStringLiteral("Universal Error");
+
+// The link error codes of the stack, 1 to 17, as the log shows them.
+constexpr std::array<const char *, 17> LinkErrorTexts{
+    "no preambel received",
+    "too few preambel received",
+    "too many preambel received",
+    "wrong address",
+    "wrong checksum",
+    "reading command",
+    "data overrun",
+    "normal timeout of 300ms elapsed",
+    "burst timeout of 1s elapsed",
+    "wrong parity",
+    "wrong command",
+    "session couldn`t be finished",
+    "session couldn`t be started",
+    "COM port couldn`t be opened",
+    "general COM port error",
+    "no payload in session data found",
+    "master didn`t ackowledge burst packet",
+};
+
+} // namespace
+
+Default::Default(QObject *parent, PARLINK *facade, Port *port, ClosePortWhenFinished closePort, int responseTimeoutMs)
+    : QObject(parent),
+      mFacade(facade),
+      mPort(port),
+      mSession(new Session(this, facade, responseTimeoutMs)),
+      mClosePortWhenFinished(closePort),
+      // A child, so that it moves to the job's thread with the job; as a member it goes first.
+      mStepTimer(this)
+{
+    mStepTimer.setTimerType(Qt::PreciseTimer);
+    mStepTimer.setSingleShot(true);
+    connect(mSession, &Session::log, this, &Default::log);
+    connect(mSession, &Session::newInfo, this, &Default::logLinkError);
+    if (mPort)
+        connect(mPort, &Port::log, this, &Default::log);
+}
+
+Default::~Default() = default;
+
+void Default::incProgress(unsigned int percent)
+{
+    if (mProgress + percent <= 100)
+        mProgress += percent;
+    emit progress(mProgress);
+}
+
+void Default::setProgress(unsigned int percent)
+{
+    mProgress = percent;
+    emit progress(mProgress);
+}
+
+void Default::closePortWhenDone()
+{
+    if (mClosePortWhenFinished == ClosePortWhenFinished::Yes && mPort)
+        mPort->close();
+}
+
+QString Default::prependZero(const QMap<QString, QVariant> &fields, const QString &key)
+{
+    const QString text = fields.value(key).toString();
+    return text.size() == 1 ? QStringLiteral("0") + text : text;
+}
+
+QString Default::linkErrorText(int code)
+{
+    if (code == 0)
+        return {};
+    if (code >= 1 && code <= int(LinkErrorTexts.size()))
+        return QString::fromLatin1(LinkErrorTexts[std::size_t(code - 1)]);
+    return QStringLiteral("unknown error");
+}
+
+void Default::logLinkError(PARLINK_SessionInfo *info)
+{
+    if (!info || info->getError() == PARLINK_Session::PARLINK_ENUM_SESSION_NO_ERROR)
+        return;
+    emit log(LogLevel::Error, linkErrorText(int(info->getError())));
+}
+
+std::optional<Default::Refusal> Default::checkAcknowledged(const QMap<QString, QVariant> &fields, int command) const
+{
+    const int statusLow = fields.value(StatusLowKey).toInt();
+    const int universalError = fields.value(UniversalErrorKey).toInt();
+    if (statusLow == 0 && universalError == 0)
+        return std::nullopt;
+    QString entry = QStringLiteral("Device didn`t acknowledge command %1").arg(command);
+    if (statusLow == 0)
+        entry += QStringLiteral(" (Universal Error %1)").arg(universalError);
+    return Refusal{entry, translated(QT_TR_NOOP("Device didn`t acknowledge command %1")).arg(command)};
+}
+
+QString Default::translated(const char *sourceText) const
+{
+    return QCoreApplication::translate(metaObject()->className(), sourceText);
+}
+
+} // namespace Thg::Tilo::Communication::Internal
