@@ -68,10 +68,11 @@ struct Page {
     QComboBox *ports() const { return page->findChild<QComboBox *>("selectPort"); }
     QComboBox *medium() const { return page->findChild<QComboBox *>("medium"); }
     QPushButton *button() const { return page->findChild<QPushButton *>("execute"); }
-    QProgressBar *bar() const { return page->findChild<QProgressBar *>("progress"); }
-    QLabel *status() const { return page->findChild<QLabel *>("status"); }
-    QLabel *warning() const { return page->findChild<QLabel *>("warning"); }
     ExecuteCommandWidget *execution() const { return page->findChild<ExecuteCommandWidget *>(); }
+    // The execution widget's; the serial-port widget has a hidden bar of the same name.
+    QProgressBar *bar() const { return execution()->findChild<QProgressBar *>("progress"); }
+    QLabel *status() const { return execution()->findChild<QLabel *>("status"); }
+    QLabel *warning() const { return execution()->findChild<QLabel *>("warning"); }
 
     bool controlsEnabled() const
     {
