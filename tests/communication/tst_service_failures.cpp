@@ -1,0 +1,113 @@
+// How the device service fails and disconnects, end to end against the simulated ZEB device (or no
+// device at all), the service on its own thread.
+
+#include "tests/support/ServiceHarness.h"
+
+#include <QtTest>
+
+using namespace Thg::Tilo::Communication;
+
+class TestServiceFailures : public QObject {
+    Q_OBJECT
+private slots:
+    void silentDevice_isNotFound();
+    void portThatCannotBeOpened_isReported();
+    void refused137_endsTheIdentification();
+    void abort_withNothingRunning_reportsTheDisconnection();
+    void abort_afterIdentification_closesThePortForTheNextStart();
+    void operationsNotAvailableYet_answerWithAnError();
+};
+
+void TestServiceFailures::silentDevice_isNotFound()
+{
+    ServiceHarness h(1500);
+    ZebSim::SimConfig config;
+    config.faults.silentAfterFrames = 0;
+    ZEB_START_SIM(h, config);
+
+    QVERIFY(!h.connectDevice());
+    QCOMPARE(h.recorder().errors(), QStringList{"Could not find the device -> timeout!"});
+    QVERIFY(h.recorder().logEntries(LogLevel::Error).contains("Device didn't answer in time!"));
+    QCOMPARE(h.recorder().outcomes(), QStringList{"error"});
+    QCOMPARE(h.recorder().progress().last(), 0);
+    QCOMPARE(h.device()->commandsReceived(), QList<int>{137});
+}
+
+void TestServiceFailures::portThatCannotBeOpened_isReported()
+{
+    ServiceHarness h;
+    const Comport port{"/dev/zeb-no-such-port", "", 0, 0, false, 260, 300};
+    h.call([port](ParLinkDeviceService *s) { s->start(port, true); });
+    QVERIFY(h.recorder().waitFor("error"));
+    QCOMPARE(h.recorder().errors(), QStringList{"Could not open com port!"});
+    QVERIFY(h.recorder().logEntries(LogLevel::Error).contains("Com port could not be opened. A timeout has occurred!"));
+    QCOMPARE(h.recorder().outcomes(), QStringList{"error"});
+}
+
+void TestServiceFailures::refused137_endsTheIdentification()
+{
+    ServiceHarness h;
+    ZebSim::SimConfig config;
+    config.faults.statusLowFor.insert(137, 1);
+    ZEB_START_SIM(h, config);
+
+    QVERIFY(!h.connectDevice());
+    QCOMPARE(h.recorder().errors(), QStringList{"Device didn`t acknowledge command 137"});
+    h.recorder().quietFor(500);
+    QCOMPARE(h.recorder().outcomes(), QStringList{"error"});
+    QCOMPARE(h.device()->commandsReceived(), QList<int>{137});
+}
+
+void TestServiceFailures::abort_withNothingRunning_reportsTheDisconnection()
+{
+    ServiceHarness h;
+    h.call([](ParLinkDeviceService *s) { s->abort(); });
+    QVERIFY(h.recorder().waitFor("successDisconnecting"));
+    QCOMPARE(h.recorder().outcomes(), QStringList{"successDisconnecting"});
+    // The identification job's reset, then the end of the disconnection.
+    QCOMPARE(h.recorder().progress(), (QList<int>{0, 100}));
+    QCOMPARE(h.recorder().logEntries(LogLevel::Info), QStringList{"Operation was aborted and com port was closed!"});
+    QVERIFY(h.recorder().logEntries().contains("Com port will be closed"));
+}
+
+void TestServiceFailures::abort_afterIdentification_closesThePortForTheNextStart()
+{
+    ServiceHarness h;
+    ZEB_START_SIM(h);
+    QVERIFY(h.connectDevice());
+    h.call([](ParLinkDeviceService *s) { s->abort(); });
+    QVERIFY(h.recorder().waitFor("successDisconnecting"));
+    QTRY_VERIFY_WITH_TIMEOUT(h.recorder().logEntries().contains("Com port is closed"), 5000);
+
+    h.recorder().clear();
+    QVERIFY(h.connectDevice());
+    QCOMPARE(h.recorder().errors(), QStringList{});
+    QVERIFY(h.recorder().logEntries().contains("Trying to open com port"));
+    QCOMPARE(h.device()->programLineSpeed(), 115200);
+}
+
+void TestServiceFailures::operationsNotAvailableYet_answerWithAnError()
+{
+    ServiceHarness h;
+    ParLinkDeviceService *service = h.service();
+    const Device dev;
+    // By name, with the defaults of the interface filled in.
+    QVERIFY(QMetaObject::invokeMethod(service, "write", Qt::QueuedConnection, Q_ARG(Thg::Tilo::Communication::Device, dev),
+                                      Q_ARG(std::vector<Thg::Tilo::Device::Parameter>, {}),
+                                      Q_ARG(std::vector<Thg::Tilo::Device::Parameter>, {})));
+    QVERIFY(QMetaObject::invokeMethod(service, "accumulateBurstValues", Qt::QueuedConnection,
+                                      Q_ARG(Thg::Tilo::Communication::Address::Type, Address::Type::Device),
+                                      Q_ARG(Thg::Tilo::Communication::Device, dev), Q_ARG(std::uint32_t, 10u)));
+    h.call([dev](ParLinkDeviceService *s) {
+        s->read(dev, {}, {});
+        s->upload(Address::Type::Device, dev, BootloaderType::TIVA, "firmware.txt", false, false);
+    });
+    QVERIFY(h.recorder().waitFor("error", 4));
+    QCOMPARE(h.recorder().errors(),
+             (QStringList{"Writing parameters is not available.", "Reading measured values is not available.",
+                          "Reading parameters is not available.", "Firmware upload is not available."}));
+    QCOMPARE(h.recorder().logEntries(LogLevel::Error), h.recorder().errors());
+}
+
+QTEST_GUILESS_MAIN(TestServiceFailures)
+#include "tst_service_failures.moc"
