@@ -2,7 +2,8 @@
 // pseudo-terminal among its serial ports, so that the whole road can be watched without hardware.
 //
 // Usage: zeb-conduit-sim [zeb-sim options...]   (from the repository's top folder, for "Resources")
-// The options go to zeb-sim (e.g. --wrong-read-back 2, --silent-after 5); see zeb-sim --help.
+// The options go to zeb-sim (e.g. --wrong-read-back 2, --silent-after 5); see zeb-sim --help. The
+// simulated line always echoes (--single-wire), as the half-duplex line of the description does.
 
 #include "application/ZebConduit.h"
 
@@ -34,7 +35,10 @@ int main(int argc, char *argv[])
 
     QProcess simulator;
     simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    simulator.start(QStringLiteral(ZEB_SIM_PATH), QCoreApplication::arguments().mid(1));
+    QStringList simulatorArguments = QCoreApplication::arguments().mid(1);
+    if (!simulatorArguments.contains(QStringLiteral("--single-wire")))
+        simulatorArguments.prepend(QStringLiteral("--single-wire"));
+    simulator.start(QStringLiteral(ZEB_SIM_PATH), simulatorArguments);
     if (!simulator.waitForStarted(SimStartMs) || !simulator.waitForReadyRead(SimStartMs) || !simulator.canReadLine()) {
         simulator.waitForFinished(SimStartMs);
         std::fprintf(stderr, "zeb-conduit-sim: the simulated device did not start (%s)\n",
