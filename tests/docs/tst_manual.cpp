@@ -99,7 +99,7 @@ void TestManual::text_explains_data()
     row("port not opened", "Could not open com port!");
     row("no answer", "Could not find the device -> timeout!");
     row("system command time-out", "Device didn`t respond -> timeout! !");
-    row("session time-out", "Device didn't answer in time!");
+    row("time-out in the log", "Device didn't answer in time!");
     row("not acknowledged", "Device didn`t acknowledge command");
     row("wrong command", "Device responded with wrong command.");
     row("read-back", "Exceeded max retries:");
