@@ -5,6 +5,8 @@
 #include "tools/zeb-sim/SimConfig.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -14,6 +16,7 @@
 
 class PseudoTerminal;
 class QSocketNotifier;
+class QTimer;
 
 namespace ZebSim {
 
@@ -57,6 +60,11 @@ private:
     QByteArray faultsOnDeviceByte(const FrameTracker::Step &step, char byte, QString *note);
     static void writeAll(int fd, const QByteArray &data);
     static bool isDeviceCommand(std::uint8_t command);
+    // Pacing: the line is one wire that carries a character in 11 bit times at the program's rate.
+    qint64 characterNs() const;
+    void occupyLine(qsizetype characters);
+    void sendPaced(const QByteArray &data);
+    void deliverDue();
 
     SimConfig mConfig;
     FrameLog *mLog;
@@ -74,6 +82,15 @@ private:
     int mAcknowledges = 0;
     bool mLinkPlaced = false;
     QString mSentNote;
+
+    struct PacedByte {
+        qint64 dueNs;
+        char byte;
+    };
+    QElapsedTimer mLineClock;
+    qint64 mLineFreeNs = 0;
+    QList<PacedByte> mPaced;
+    QTimer *mPacer = nullptr;
 };
 
 } // namespace ZebSim
