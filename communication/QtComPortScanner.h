@@ -14,7 +14,8 @@ namespace Thg::Tilo::Communication {
 //
 // The enumeration is a seam: the system's list never holds a pseudo-terminal, so a program that
 // wants to offer one (a simulated device, for instance) passes its own enumeration, which may add to
-// systemPorts(). It runs on the scanner's thread.
+// systemPorts(). It runs on the scanner's thread; of each port it lists, the name, the manufacturer
+// and the USB ids are taken.
 class QtComPortScanner : public ComPortScanner {
     Q_OBJECT
 public:

@@ -44,7 +44,8 @@ Default::Default(QObject *parent, PARLINK *facade, Port *port, ClosePortWhenFini
       mPort(port),
       mSession(new Session(this, facade, responseTimeoutMs)),
       mClosePortWhenFinished(closePort),
-      // A child, so that it moves to the job's thread with the job; as a member it goes first.
+      // A child, so that it moves to the job's thread with the job; a member, so that it is gone before
+      // the base class deletes the children.
       mStepTimer(this)
 {
     mStepTimer.setTimerType(Qt::PreciseTimer);

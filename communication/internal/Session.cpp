@@ -5,6 +5,8 @@
 
 #include <QTimer>
 
+#include <algorithm>
+
 namespace Thg::Tilo::Communication::Internal {
 
 namespace {

@@ -308,6 +308,8 @@ void TestCommunicationTypes::debugOutput_showsTheLabels()
     for (const char *text : {"Active Status[1]:", "Overflow", "Level: ", "Slot[1]:", "Slot[2]:", "Value: ", "Min: ",
                              "Max: ", "Unit: ", "\"L\"", "\"NA\""})
         QVERIFY2(record.contains(QLatin1String(text)), text);
+    QVERIFY(record.contains("Level:  3"));
+    QVERIFY(record.contains("Value:  1.5"));
     QCOMPARE(unitText(7), QString("bar"));
     QCOMPARE(unitText(17), QString("L/m"));
     QCOMPARE(unitText(32), QString::fromUtf8("°C"));

@@ -13,9 +13,7 @@ private slots:
     void silentDevice_isNotFound();
     void portThatCannotBeOpened_isReported();
     void refused137_endsTheIdentification();
-    void abort_withNothingRunning_reportsTheDisconnection();
     void abort_afterIdentification_closesThePortForTheNextStart();
-    void operationsNotAvailableYet_answerWithAnError();
 };
 
 void TestServiceFailures::silentDevice_isNotFound()
@@ -58,19 +56,6 @@ void TestServiceFailures::refused137_endsTheIdentification()
     QCOMPARE(h.device()->commandsReceived(), QList<int>{137});
 }
 
-void TestServiceFailures::abort_withNothingRunning_reportsTheDisconnection()
-{
-    ServiceHarness h;
-    h.call([](ParLinkDeviceService *s) { s->abort(); });
-    QVERIFY(h.recorder().waitFor("successDisconnecting"));
-    QCOMPARE(h.recorder().outcomes(), QStringList{"successDisconnecting"});
-    // The resets of the identification and the parameter job, then the end of the disconnection.
-    QCOMPARE(h.recorder().progress(), (QList<int>{0, 0, 100}));
-    QCOMPARE(h.recorder().logEntries(LogLevel::Info),
-             (QStringList{"Operation was aborted and com port was closed!", "Operation was aborted and com port was closed!"}));
-    QVERIFY(h.recorder().logEntries().contains("Com port will be closed"));
-}
-
 void TestServiceFailures::abort_afterIdentification_closesThePortForTheNextStart()
 {
     ServiceHarness h;
@@ -85,24 +70,6 @@ void TestServiceFailures::abort_afterIdentification_closesThePortForTheNextStart
     QCOMPARE(h.recorder().errors(), QStringList{});
     QVERIFY(h.recorder().logEntries().contains("Trying to open com port"));
     QCOMPARE(h.device()->programLineSpeed(), 115200);
-}
-
-void TestServiceFailures::operationsNotAvailableYet_answerWithAnError()
-{
-    ServiceHarness h;
-    ParLinkDeviceService *service = h.service();
-    const Device dev;
-    // By name, with the defaults of the interface filled in.
-    QVERIFY(QMetaObject::invokeMethod(service, "accumulateBurstValues", Qt::QueuedConnection,
-                                      Q_ARG(Thg::Tilo::Communication::Address::Type, Address::Type::Device),
-                                      Q_ARG(Thg::Tilo::Communication::Device, dev), Q_ARG(std::uint32_t, 10u)));
-    h.call([dev](ParLinkDeviceService *s) {
-        s->upload(Address::Type::Device, dev, BootloaderType::TIVA, "firmware.txt", false, false);
-    });
-    QVERIFY(h.recorder().waitFor("error", 2));
-    QCOMPARE(h.recorder().errors(),
-             (QStringList{"Reading measured values is not available.", "Firmware upload is not available."}));
-    QCOMPARE(h.recorder().logEntries(LogLevel::Error), h.recorder().errors());
 }
 
 QTEST_GUILESS_MAIN(TestServiceFailures)

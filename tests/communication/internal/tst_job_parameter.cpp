@@ -5,7 +5,7 @@
 #include "communication/TransferPlan.h"
 #include "communication/internal/Parameter.h"
 #include "communication/internal/Port.h"
-#include "tests/communication/JobTestSupport.h"
+#include "tests/communication/internal/JobTestSupport.h"
 
 #include <QtTest>
 

@@ -4,7 +4,7 @@
 #include "communication/MetaTypes.h"
 #include "communication/internal/Default.h"
 #include "communication/internal/Port.h"
-#include "tests/communication/JobTestSupport.h"
+#include "tests/communication/internal/JobTestSupport.h"
 
 #include "protocol/parlink/PARLINK_SessionInfo.h"
 

@@ -3,7 +3,7 @@
 #include "communication/MetaTypes.h"
 #include "communication/internal/Port.h"
 #include "communication/internal/SysCommand.h"
-#include "tests/communication/JobTestSupport.h"
+#include "tests/communication/internal/JobTestSupport.h"
 
 #include <QElapsedTimer>
 #include <QtTest>

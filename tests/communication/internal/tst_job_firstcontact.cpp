@@ -3,7 +3,7 @@
 
 #include "communication/MetaTypes.h"
 #include "communication/internal/FirstContact.h"
-#include "tests/communication/JobTestSupport.h"
+#include "tests/communication/internal/JobTestSupport.h"
 
 #include <QtTest>
 

@@ -4,7 +4,7 @@
 #include "communication/MetaTypes.h"
 #include "communication/internal/Port.h"
 #include "communication/internal/Session.h"
-#include "tests/communication/JobTestSupport.h"
+#include "tests/communication/internal/JobTestSupport.h"
 #include "tests/support/PtyPeer.h"
 #include "tools/zeb-sim/ZebSimDevice.h"
 

@@ -2,7 +2,7 @@
 
 #include "communication/MetaTypes.h"
 #include "communication/internal/Session.h"
-#include "tests/communication/JobTestSupport.h"
+#include "tests/communication/internal/JobTestSupport.h"
 
 #include <QtTest>
 

@@ -1,0 +1,50 @@
+#include "protocol/bootloader/Bootloader.h"
+
+#include <QMetaType>
+
+Bootloader::Bootloader(QObject *parent) : QObject(parent)
+{
+    registerMetaTypes();
+}
+
+Bootloader::~Bootloader() = default;
+
+void Bootloader::registerMetaTypes()
+{
+    qRegisterMetaType<Bootloader::BLSTATE>("Bootloader::BLSTATE");
+    qRegisterMetaType<Bootloader::BLERROR>("Bootloader::BLERROR");
+    qRegisterMetaType<uint8_t>("uint8_t");
+    qRegisterMetaType<QSerialPort::SerialPortError>("QSerialPort::SerialPortError");
+}
+
+Bootloader::BLERROR Bootloader::errorForSerialPortError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::NoError:
+        return BLERROR_NOERROR;
+    case QSerialPort::DeviceNotFoundError:
+    case QSerialPort::PermissionError:
+    case QSerialPort::OpenError:
+        return BLERROR_INTERFACE_CANT_OPEN;
+    case QSerialPort::WriteError:
+    case QSerialPort::ReadError:
+        return BLERROR_INTERFACE_COM_ERROR;
+    case QSerialPort::NotOpenError:
+        return BLERROR_INTERFACE_IS_NOT_OPEN;
+    default:
+        return BLERROR_INTERFACE_MISC;
+    }
+}
+
+Bootloader::InterfaceSettings Bootloader::getInterfaceSettings() const
+{
+    return mSettings;
+}
+
+void Bootloader::changeState(BLSTATE state)
+{
+    if (state == mState)
+        return;
+    mState = state;
+    emit this->state(state);
+}

@@ -1,0 +1,83 @@
+// The device service's own switchboard, on its own thread and without a device: what its slots answer
+// by themselves and how the jobs' results become its signals.
+
+#include "communication/internal/SysCommand.h"
+#include "tests/support/ServiceHarness.h"
+
+#include <QtTest>
+
+using namespace Thg::Tilo::Communication;
+using Internal::SysCommand;
+
+class TestParLinkDeviceService : public QObject {
+    Q_OBJECT
+private slots:
+    void abort_withNothingRunning_reportsTheDisconnection();
+    void sysCommandSuccess_becomesTheSignalOfItsCommand_data();
+    void sysCommandSuccess_becomesTheSignalOfItsCommand();
+    void operationsNotAvailableYet_answerWithAnError();
+};
+
+void TestParLinkDeviceService::abort_withNothingRunning_reportsTheDisconnection()
+{
+    ServiceHarness h;
+    h.call([](ParLinkDeviceService *s) { s->abort(); });
+    QVERIFY(h.recorder().waitFor("successDisconnecting"));
+    QCOMPARE(h.recorder().outcomes(), QStringList{"successDisconnecting"});
+    // The identification job's reset, then the end of the disconnection.
+    QCOMPARE(h.recorder().progress(), (QList<int>{0, 100}));
+    QCOMPARE(h.recorder().logEntries(LogLevel::Info), QStringList{"Operation was aborted and com port was closed!"});
+    QVERIFY(h.recorder().logEntries().contains("Com port will be closed"));
+}
+
+void TestParLinkDeviceService::sysCommandSuccess_becomesTheSignalOfItsCommand_data()
+{
+    QTest::addColumn<int>("command");
+    QTest::addColumn<QStringList>("signalled");
+    QTest::newRow("SetCurrentAsFactoryDefaults") << 0 << QStringList{"successSetCurrentAsFactoryDefaults"};
+    QTest::newRow("ResetToFactoryDefaults") << 1 << QStringList{"successResetToFactoryDefaults"};
+    QTest::newRow("ResetNvm") << 2 << QStringList{"successResetNvm"};
+    QTest::newRow("RestartDevice") << 3 << QStringList{"successRestartDevice"};
+    QTest::newRow("a value beyond the four") << 9 << QStringList{};
+}
+
+void TestParLinkDeviceService::sysCommandSuccess_becomesTheSignalOfItsCommand()
+{
+    QFETCH(int, command);
+    QFETCH(QStringList, signalled);
+    ServiceHarness h;
+    SysCommand *job = h.service()->findChild<SysCommand *>();
+    QVERIFY(job);
+    h.call([job, command](ParLinkDeviceService *s) {
+        emit job->success(SysCommand::Command(command));
+        s->abort();
+    });
+    QVERIFY(h.recorder().waitFor("successDisconnecting"));
+    QCOMPARE(h.recorder().outcomes(), signalled + QStringList{"successDisconnecting"});
+}
+
+void TestParLinkDeviceService::operationsNotAvailableYet_answerWithAnError()
+{
+    ServiceHarness h;
+    ParLinkDeviceService *service = h.service();
+    const Device dev;
+    // By name, with the defaults of the interface filled in.
+    QVERIFY(QMetaObject::invokeMethod(service, "write", Qt::QueuedConnection, Q_ARG(Thg::Tilo::Communication::Device, dev),
+                                      Q_ARG(std::vector<Thg::Tilo::Device::Parameter>, {}),
+                                      Q_ARG(std::vector<Thg::Tilo::Device::Parameter>, {})));
+    QVERIFY(QMetaObject::invokeMethod(service, "accumulateBurstValues", Qt::QueuedConnection,
+                                      Q_ARG(Thg::Tilo::Communication::Address::Type, Address::Type::Device),
+                                      Q_ARG(Thg::Tilo::Communication::Device, dev), Q_ARG(std::uint32_t, 10u)));
+    h.call([dev](ParLinkDeviceService *s) {
+        s->read(dev, {}, {});
+        s->upload(Address::Type::Device, dev, BootloaderType::TIVA, "firmware.txt", false, false);
+    });
+    QVERIFY(h.recorder().waitFor("error", 4));
+    QCOMPARE(h.recorder().errors(),
+             (QStringList{"Writing parameters is not available.", "Reading measured values is not available.",
+                          "Reading parameters is not available.", "Firmware upload is not available."}));
+    QCOMPARE(h.recorder().logEntries(LogLevel::Error), h.recorder().errors());
+}
+
+QTEST_GUILESS_MAIN(TestParLinkDeviceService)
+#include "tst_parlinkdeviceservice.moc"
