@@ -24,9 +24,10 @@ void TestParLinkDeviceService::abort_withNothingRunning_reportsTheDisconnection(
     h.call([](ParLinkDeviceService *s) { s->abort(); });
     QVERIFY(h.recorder().waitFor("successDisconnecting"));
     QCOMPARE(h.recorder().outcomes(), QStringList{"successDisconnecting"});
-    // The identification job's reset, then the end of the disconnection.
-    QCOMPARE(h.recorder().progress(), (QList<int>{0, 100}));
-    QCOMPARE(h.recorder().logEntries(LogLevel::Info), QStringList{"Operation was aborted and com port was closed!"});
+    // The resets of the identification and the parameter job, then the end of the disconnection.
+    QCOMPARE(h.recorder().progress(), (QList<int>{0, 0, 100}));
+    QCOMPARE(h.recorder().logEntries(LogLevel::Info),
+             (QStringList{"Operation was aborted and com port was closed!", "Operation was aborted and com port was closed!"}));
     QVERIFY(h.recorder().logEntries().contains("Com port will be closed"));
 }
 
@@ -62,20 +63,15 @@ void TestParLinkDeviceService::operationsNotAvailableYet_answerWithAnError()
     ParLinkDeviceService *service = h.service();
     const Device dev;
     // By name, with the defaults of the interface filled in.
-    QVERIFY(QMetaObject::invokeMethod(service, "write", Qt::QueuedConnection, Q_ARG(Thg::Tilo::Communication::Device, dev),
-                                      Q_ARG(std::vector<Thg::Tilo::Device::Parameter>, {}),
-                                      Q_ARG(std::vector<Thg::Tilo::Device::Parameter>, {})));
     QVERIFY(QMetaObject::invokeMethod(service, "accumulateBurstValues", Qt::QueuedConnection,
                                       Q_ARG(Thg::Tilo::Communication::Address::Type, Address::Type::Device),
                                       Q_ARG(Thg::Tilo::Communication::Device, dev), Q_ARG(std::uint32_t, 10u)));
     h.call([dev](ParLinkDeviceService *s) {
-        s->read(dev, {}, {});
         s->upload(Address::Type::Device, dev, BootloaderType::TIVA, "firmware.txt", false, false);
     });
-    QVERIFY(h.recorder().waitFor("error", 4));
+    QVERIFY(h.recorder().waitFor("error", 2));
     QCOMPARE(h.recorder().errors(),
-             (QStringList{"Writing parameters is not available.", "Reading measured values is not available.",
-                          "Reading parameters is not available.", "Firmware upload is not available."}));
+             (QStringList{"Reading measured values is not available.", "Firmware upload is not available."}));
     QCOMPARE(h.recorder().logEntries(LogLevel::Error), h.recorder().errors());
 }
 
