@@ -25,8 +25,8 @@ void SerialPortWidget::setConnector(ComPortConnector &connector)
     if (mConnector)
         disconnect(mConnector, nullptr, this, nullptr);
     mConnector = &connector;
-    connect(mConnector, &ComPortConnector::portsChanged, this, &SerialPortWidget::updatePorts);
-    connect(mConnector, &ComPortConnector::progressUpdated, this, &SerialPortWidget::updateProgress);
+    connect(&connector, &ComPortConnector::portsChanged, this, &SerialPortWidget::updatePorts);
+    connect(&connector, &ComPortConnector::progressUpdated, this, &SerialPortWidget::updateProgress);
 }
 
 void SerialPortWidget::makeCompact()

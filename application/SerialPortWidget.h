@@ -1,8 +1,10 @@
 #pragma once
 
+#include "application/components/ComPortConnector.h"
 #include "communication/Comport.h"
 
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 
 #include <cstdint>
@@ -11,8 +13,6 @@
 class QSpacerItem;
 
 namespace Thg::Tilo::Components {
-
-class ComPortConnector;
 
 namespace Ui {
 class SerialPortWidget;
@@ -29,7 +29,7 @@ public:
 
     // Follows this connector's port list and progress from now on; it outlives the widget.
     void setConnector(ComPortConnector &connector);
-    ComPortConnector *getConnector() const { return mConnector; }
+    ComPortConnector *getConnector() const { return mConnector.data(); }
     bool hasConnector() const { return mConnector != nullptr; }
 
     // Only the port list: no connect button, no progress bar, no spacers.
@@ -55,7 +55,8 @@ private:
     void updateConnectButton();
 
     std::unique_ptr<Ui::SerialPortWidget> ui;
-    ComPortConnector *mConnector = nullptr;
+    // Someone else's; a connector that goes first is not touched again.
+    QPointer<ComPortConnector> mConnector;
     bool mEnabled = false;
     bool mCompact = false;
     // Taken out of the layout by the compact form, so owned here.
