@@ -90,7 +90,7 @@ void TestParLinkDeviceService::operationsNotAvailableYet_answerWithAnError()
         s->upload(Address::Type::Device, dev, BootloaderType::TIVA, "firmware.txt", false, false);
     });
     QVERIFY(h.recorder().waitFor("error", 1));
-    QCOMPARE(h.recorder().errors(), QStringList{"Firmware upload is not available."});
+    QCOMPARE(h.recorder().errors(), (QStringList{"Firmware upload is not available."}));
     QCOMPARE(h.recorder().logEntries(LogLevel::Error), h.recorder().errors());
 }
 
