@@ -47,10 +47,12 @@ void TestParLinkDeviceService::abort_withNothingRunning_reportsTheDisconnection(
     h.call([](ParLinkDeviceService *s) { s->abort(); });
     QVERIFY(h.recorder().waitFor("successDisconnecting"));
     QCOMPARE(h.recorder().outcomes(), QStringList{"successDisconnecting"});
-    // The resets of the identification and the parameter job, then the end of the disconnection.
-    QCOMPARE(h.recorder().progress(), (QList<int>{0, 0, 100}));
+    // The resets of the identification, the parameter and the measured-value job, then the end of the
+    // disconnection.
+    QCOMPARE(h.recorder().progress(), (QList<int>{0, 0, 0, 5, 100}));
     QCOMPARE(h.recorder().logEntries(LogLevel::Info),
              (QStringList{"Operation was aborted and com port was closed!", "Operation was aborted and com port was closed!"}));
+    QVERIFY(h.recorder().logEntries(LogLevel::Trace).contains("Operation was aborted and com port was closed!"));
     QVERIFY(h.recorder().logEntries().contains("Com port will be closed"));
 }
 
@@ -83,18 +85,12 @@ void TestParLinkDeviceService::sysCommandSuccess_becomesTheSignalOfItsCommand()
 void TestParLinkDeviceService::operationsNotAvailableYet_answerWithAnError()
 {
     ServiceHarness h;
-    ParLinkDeviceService *service = h.service();
     const Device dev;
-    // By name, with the defaults of the interface filled in.
-    QVERIFY(QMetaObject::invokeMethod(service, "accumulateBurstValues", Qt::QueuedConnection,
-                                      Q_ARG(Thg::Tilo::Communication::Address::Type, Address::Type::Device),
-                                      Q_ARG(Thg::Tilo::Communication::Device, dev), Q_ARG(std::uint32_t, 10u)));
     h.call([dev](ParLinkDeviceService *s) {
         s->upload(Address::Type::Device, dev, BootloaderType::TIVA, "firmware.txt", false, false);
     });
-    QVERIFY(h.recorder().waitFor("error", 2));
-    QCOMPARE(h.recorder().errors(),
-             (QStringList{"Reading measured values is not available.", "Firmware upload is not available."}));
+    QVERIFY(h.recorder().waitFor("error", 1));
+    QCOMPARE(h.recorder().errors(), (QStringList{"Firmware upload is not available."}));
     QCOMPARE(h.recorder().logEntries(LogLevel::Error), h.recorder().errors());
 }
 

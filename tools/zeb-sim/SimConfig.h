@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/zeb-sim/MeasuredValues.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -39,6 +41,7 @@ struct SimConfig {
     QString linkPath;
     QString logPath;
     FaultPlan faults;
+    MeasuredValues measured;
 };
 
 // Parses the command line of zeb-sim (arguments()[0] is the program). On failure the result is empty

@@ -47,6 +47,8 @@ public:
     int burstAcknowledgesReceived() const;
     int restarts() const { return mRestarts; }
     QList<int> commandsReceived() const { return mCommands; }
+    // The answers to 138 and 139 so far.
+    int measuredAnswers() const { return mMeasuredAnswers; }
 
 signals:
     void ready();
@@ -73,6 +75,7 @@ private:
     quint32 mDeviceBaudrate = 1200;
     bool mBurstActive = false;
     int mRestarts = 0;
+    int mMeasuredAnswers = 0;
     QList<int> mCommands;
 };
 
