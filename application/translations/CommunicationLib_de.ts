@@ -117,6 +117,29 @@
     </message>
 </context>
 <context>
+    <name>Thg::Tilo::Communication::Internal::Values</name>
+    <message>
+        <source>Current operation not finished!</source>
+        <translation>Aktueller Vorgang nicht abgeschlossen!</translation>
+    </message>
+    <message>
+        <source>Device responded with wrong command. Expected: %1 Received: %2</source>
+        <translation>Das Gerät hat mit einem falschen Befehl geantwortet. Erwartet: %1 Empfangen: %2</translation>
+    </message>
+    <message>
+        <source>Device didn`t respond -&gt; timeout! !</source>
+        <translation>Das Gerät hat nicht geantwortet -&gt; Zeitüberschreitung! !</translation>
+    </message>
+    <message>
+        <source>Didn`t find any data points in device value read out!</source>
+        <translation>Beim Auslesen der Gerätewerte wurden keine Messpunkte gefunden!</translation>
+    </message>
+    <message>
+        <source>Device didn`t acknowledge command %1</source>
+        <translation>Das Gerät hat Befehl %1 nicht bestätigt</translation>
+    </message>
+</context>
+<context>
     <name>Thg::Tilo::Communication::ParLinkDeviceService</name>
     <message>
         <source>Writing parameters is not available.</source>

@@ -149,6 +149,9 @@ private slots:
         QTest::newRow("SysCommand") << communication << i + QStringLiteral("SysCommand")
                                     << QStringLiteral("Current operation not finished!")
                                     << QStringLiteral("Aktueller Vorgang nicht abgeschlossen!");
+        QTest::newRow("Values") << communication << i + QStringLiteral("Values")
+                                << QStringLiteral("Didn`t find any data points in device value read out!")
+                                << QStringLiteral("Beim Auslesen der Gerätewerte wurden keine Messpunkte gefunden!");
         QTest::newRow("ParLinkDeviceService") << communication
                                               << QStringLiteral("Thg::Tilo::Communication::ParLinkDeviceService")
                                               << QStringLiteral("Device status: 0x%1 (%2)")
