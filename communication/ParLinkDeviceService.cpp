@@ -1,6 +1,7 @@
 #include "communication/ParLinkDeviceService.h"
 
 #include "communication/MetaTypes.h"
+#include "communication/internal/Bootloader.h"
 #include "communication/internal/FirstContact.h"
 #include "communication/internal/Port.h"
 #include "communication/internal/SysCommand.h"
@@ -22,6 +23,7 @@ ParLinkDeviceService::ParLinkDeviceService(QObject *parent, int responseTimeoutM
     mPort = new Internal::Port(this, mFacade);
     mFirstContact = new FirstContact(this, mFacade, mPort, ClosePortWhenFinished::No, responseTimeoutMs);
     mSysCommand = new SysCommand(this, mFacade, mPort, ClosePortWhenFinished::No, responseTimeoutMs);
+    mBootloader = new Internal::Bootloader(this, mFacade, mPort, responseTimeoutMs);
 
     // What each job reports, as the service reports it. Everything lives on one thread: direct calls.
     const auto reportsOf = [this](Internal::Default *job) {
@@ -53,6 +55,10 @@ ParLinkDeviceService::ParLinkDeviceService(QObject *parent, int responseTimeoutM
             break;
         }
     });
+
+    reportsOf(mBootloader);
+    connect(mBootloader, &Internal::Default::error, this, &DeviceService::error);
+    connect(mBootloader, &Internal::Bootloader::success, this, &DeviceService::success);
 }
 
 ParLinkDeviceService::~ParLinkDeviceService() = default;
@@ -124,9 +130,12 @@ void ParLinkDeviceService::readFixedDeviceAndBurstValues(Address::Type, const De
     refuseNotAvailable(QT_TR_NOOP("Reading measured values is not available."));
 }
 
-void ParLinkDeviceService::upload(Address::Type, const Device &, BootloaderType, const QString &, bool, bool)
+// The job refuses, in this order: an update under way, no file name, a loader type without a client.
+void ParLinkDeviceService::upload(Address::Type type, const Device &dev, BootloaderType blType, const QString &fileName,
+                                  bool rescueMode, bool leavePortOpenOnError)
 {
-    refuseNotAvailable(QT_TR_NOOP("Firmware upload is not available."));
+    mBootloader->start(type, dev, Internal::Bootloader::Type(std::uint8_t(blType)), fileName, rescueMode,
+                       leavePortOpenOnError);
 }
 
 void ParLinkDeviceService::refuseNotAvailable(const char *sourceText)

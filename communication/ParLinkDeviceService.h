@@ -9,6 +9,7 @@ class PARLINK;
 namespace Thg::Tilo::Communication {
 
 namespace Internal {
+class Bootloader;
 class FirstContact;
 class Port;
 class Session;
@@ -80,6 +81,7 @@ private:
     Internal::Port *mPort = nullptr;
     Internal::FirstContact *mFirstContact = nullptr;
     Internal::SysCommand *mSysCommand = nullptr;
+    Internal::Bootloader *mBootloader = nullptr;
 };
 
 } // namespace Thg::Tilo::Communication

@@ -68,14 +68,11 @@ void TestParLinkDeviceService::operationsNotAvailableYet_answerWithAnError()
     QVERIFY(QMetaObject::invokeMethod(service, "accumulateBurstValues", Qt::QueuedConnection,
                                       Q_ARG(Thg::Tilo::Communication::Address::Type, Address::Type::Device),
                                       Q_ARG(Thg::Tilo::Communication::Device, dev), Q_ARG(std::uint32_t, 10u)));
-    h.call([dev](ParLinkDeviceService *s) {
-        s->read(dev, {}, {});
-        s->upload(Address::Type::Device, dev, BootloaderType::TIVA, "firmware.txt", false, false);
-    });
-    QVERIFY(h.recorder().waitFor("error", 4));
+    h.call([dev](ParLinkDeviceService *s) { s->read(dev, {}, {}); });
+    QVERIFY(h.recorder().waitFor("error", 3));
     QCOMPARE(h.recorder().errors(),
              (QStringList{"Writing parameters is not available.", "Reading measured values is not available.",
-                          "Reading parameters is not available.", "Firmware upload is not available."}));
+                          "Reading parameters is not available."}));
     QCOMPARE(h.recorder().logEntries(LogLevel::Error), h.recorder().errors());
 }
 

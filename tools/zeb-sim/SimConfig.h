@@ -1,5 +1,8 @@
 #pragma once
 
+#include "tools/boot-sim/Msp432Target.h"
+#include "tools/boot-sim/TivaTarget.h"
+
 #include <QByteArray>
 #include <QMap>
 #include <QString>
@@ -21,6 +24,15 @@ struct FaultPlan {
     QMap<int, int> statusLowFor;     // command -> "Status Low" answered for it
 };
 
+// The boot loader the device starts when it acknowledges command 133, with its faults. The device
+// plays it until the boot loader has been told to restart, then speaks PARLINK again.
+struct BootLoaderPlan {
+    enum class Family { None, Tiva, Msp432 };
+    Family family = Family::None;
+    BootSim::TivaFaults tivaFaults;
+    BootSim::Msp432Faults msp432Faults;
+};
+
 // Everything the simulated device is: its identity as the built-in description describes it, its
 // line behaviour and its faults.
 struct SimConfig {
@@ -36,6 +48,7 @@ struct SimConfig {
     QString linkPath;
     QString logPath;
     FaultPlan faults;
+    BootLoaderPlan bootLoader;
 };
 
 // Parses the command line of zeb-sim (arguments()[0] is the program). On failure the result is empty
