@@ -5,6 +5,7 @@
 #include "communication/internal/Bootloader.h"
 #include "communication/internal/Port.h"
 #include "tests/communication/internal/JobTestSupport.h"
+#include "tests/support/PtyPeer.h"
 
 #include "protocol/bootloader/BootloaderHandler.h"
 
@@ -75,6 +76,7 @@ private slots:
     void clientReports_afterTheEnd_areOnlyLogged();
     void abort_stopsEverything_data();
     void abort_stopsEverything();
+    void refused133_linkLayerTakesEachByteOnce();
 
 private:
     void start(Job::Type type = Job::Type::TIVA, bool rescueMode = false, bool leavePortOpen = false,
@@ -438,6 +440,44 @@ void TestJobBootloader::abort_stopsEverything()
     QCOMPARE(mErrors->size(), 0);
     QCOMPARE(mSuccess->size(), 0);
     QVERIFY(!mJob->handler()->isDownloadPending());
+}
+
+// A refusal gives the port back to a link layer that never let go of it. Wired to the port twice, the
+// link layer would take each byte of the next answer twice: an answer that arrives byte by byte would
+// then never make a frame.
+void TestJobBootloader::refused133_linkLayerTakesEachByteOnce()
+{
+    PtyPeer peer;
+    if (!peer.isOpen())
+        QSKIP(qPrintable("No pseudo-terminal: " + peer.errorString()));
+    QSignalSpy opened(mPort.get(), &Internal::Port::opened);
+    mPort->open(Comport{peer.portName(), "", 0, 0, false, 10, 10}, WaitMs);
+    QVERIFY(opened.wait(WaitMs));
+    // The wake-up string after the open.
+    QVERIFY(peer.waitForReceived(4, WaitMs));
+    QCOMPARE(peer.takeReceived(), QByteArray("PARL"));
+
+    const QByteArray request = QByteArray::fromHex("ffffffffff""82130004000185""00""11");
+    const auto answerByteByByte = [&peer](const QByteArray &frame) {
+        for (const char byte : frame) {
+            QVERIFY(peer.write(QByteArray(1, byte)));
+            QTest::qWait(3);
+        }
+    };
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        start(Job::Type::TIVA, false, true);
+        QVERIFY(peer.waitForReceived(request.size(), WaitMs));
+        QCOMPARE(peer.takeReceived().toHex(' '), request.toHex(' '));
+        answerByteByByte(attempt == 0 ? QByteArray::fromHex("ffffffffff""86130004000185""02""0003""14")
+                                      : QByteArray::fromHex("ffffffffff""86130004000185""02""0000""17"));
+        // The answer, or the job's time-out on a broken frame.
+        QTRY_COMPARE_WITH_TIMEOUT(mErrors->size() + int(handOverTimer()->isActive()), attempt + 1, WaitMs);
+    }
+    QCOMPARE(texts(*mErrors), QStringList{"Device didn`t acknowledge command 133"});
+    QVERIFY(entries(*mLog, int(LogLevel::Trace))
+                .contains("Device responded to command 133: Bootloader started -> closing port"));
+    QVERIFY(!portCloseRequested());
+    mJob->abort();
 }
 
 QTEST_GUILESS_MAIN(TestJobBootloader)
