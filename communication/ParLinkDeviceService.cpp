@@ -5,13 +5,17 @@
 #include "communication/internal/FirstContact.h"
 #include "communication/internal/Port.h"
 #include "communication/internal/SysCommand.h"
+#include "communication/internal/Values.h"
 
 #include "protocol/parlink/PARLINK.h"
+
+#include <algorithm>
 
 namespace Thg::Tilo::Communication {
 
 using Internal::FirstContact;
 using Internal::SysCommand;
+using Internal::Values;
 
 ParLinkDeviceService::ParLinkDeviceService(QObject *parent, int responseTimeoutMs) : DeviceService(parent)
 {
@@ -23,6 +27,7 @@ ParLinkDeviceService::ParLinkDeviceService(QObject *parent, int responseTimeoutM
     mPort = new Internal::Port(this, mFacade);
     mFirstContact = new FirstContact(this, mFacade, mPort, ClosePortWhenFinished::No, responseTimeoutMs);
     mSysCommand = new SysCommand(this, mFacade, mPort, ClosePortWhenFinished::No, responseTimeoutMs);
+    mValues = new Values(this, mFacade, mPort, ClosePortWhenFinished::No, responseTimeoutMs);
     mBootloader = new Internal::Bootloader(this, mFacade, mPort, responseTimeoutMs);
 
     // What each job reports, as the service reports it. Everything lives on one thread: direct calls.
@@ -56,6 +61,29 @@ ParLinkDeviceService::ParLinkDeviceService(QObject *parent, int responseTimeoutM
         }
     });
 
+    // Every measured-value result is preceded by the device's status, or by an empty warning that
+    // withdraws the previous one. The kind of values stays with the job.
+    reportsOf(mValues);
+    connect(mValues, &Internal::Default::error, this, &DeviceService::error);
+    connect(mValues, &Values::finishedAccumulate, this, [this](Type, const Slots &average) {
+        emit warning(deviceStatusWarning(average));
+        emit finishedAccumulate(average);
+    });
+    connect(mValues, &Values::finishedFixedSamples, this, [this](Type, const QList<Slots> &samples) {
+        QString text;
+        for (const Slots &sample : samples) {
+            text = deviceStatusWarning(sample);
+            if (!text.isEmpty())
+                break;
+        }
+        emit warning(text);
+        emit finishedFixedSamples(samples);
+    });
+    connect(mValues, &Values::newValue, this, [this](Type, const Slots &sample) {
+        emit warning(deviceStatusWarning(sample));
+        emit sampleReceived(sample);
+    });
+
     reportsOf(mBootloader);
     connect(mBootloader, &Internal::Default::error, this, &DeviceService::error);
     connect(mBootloader, &Internal::Bootloader::success, this, &DeviceService::success);
@@ -67,6 +95,7 @@ ParLinkDeviceService::~ParLinkDeviceService() = default;
 void ParLinkDeviceService::abort()
 {
     mFirstContact->abort();
+    mValues->abort();
     emit progress(100);
     emit successDisconnecting();
 }
@@ -103,31 +132,54 @@ void ParLinkDeviceService::read(const Device &, std::vector<std::reference_wrapp
     refuseNotAvailable(QT_TR_NOOP("Reading parameters is not available."));
 }
 
-void ParLinkDeviceService::readFixedBurstValues(Address::Type, const Device &, std::uint32_t)
+void ParLinkDeviceService::readFixedBurstValues(Address::Type type, const Device &dev, std::uint32_t samples)
 {
-    refuseNotAvailable(QT_TR_NOOP("Reading measured values is not available."));
+    mValues->startReading(Values::State::FixedSamples, type, dev, Type::BurstValues, samples, FixedSkippedReplies);
 }
 
-void ParLinkDeviceService::accumulateBurstValues(Address::Type, const Device &, std::uint32_t, std::uint8_t,
-                                                 std::uint16_t)
+void ParLinkDeviceService::accumulateBurstValues(Address::Type type, const Device &dev, std::uint32_t samples,
+                                                 std::uint8_t leadingSlotIndex, std::uint16_t topBotSamplesToRemove)
 {
-    refuseNotAvailable(QT_TR_NOOP("Reading measured values is not available."));
+    accumulate(Type::BurstValues, type, dev, samples, leadingSlotIndex, topBotSamplesToRemove);
 }
 
-void ParLinkDeviceService::readFixedDeviceValues(Address::Type, const Device &, std::uint32_t)
+void ParLinkDeviceService::readFixedDeviceValues(Address::Type type, const Device &dev, std::uint32_t samples)
 {
-    refuseNotAvailable(QT_TR_NOOP("Reading measured values is not available."));
+    mValues->startReading(Values::State::FixedSamples, type, dev, Type::DeviceValues, samples, FixedSkippedReplies);
 }
 
-void ParLinkDeviceService::accumulateDeviceValues(Address::Type, const Device &, std::uint32_t, std::uint8_t,
-                                                  std::uint16_t)
+void ParLinkDeviceService::accumulateDeviceValues(Address::Type type, const Device &dev, std::uint32_t samples,
+                                                  std::uint8_t leadingSlotIndex, std::uint16_t topBotSamplesToRemove)
 {
-    refuseNotAvailable(QT_TR_NOOP("Reading measured values is not available."));
+    accumulate(Type::DeviceValues, type, dev, samples, leadingSlotIndex, topBotSamplesToRemove);
 }
 
-void ParLinkDeviceService::readFixedDeviceAndBurstValues(Address::Type, const Device &, std::uint32_t)
+void ParLinkDeviceService::readFixedDeviceAndBurstValues(Address::Type type, const Device &dev, std::uint32_t samples)
 {
-    refuseNotAvailable(QT_TR_NOOP("Reading measured values is not available."));
+    mValues->startReading(Values::State::FixedSamples, type, dev, Type::DeviceAndBurstValues, samples,
+                          FixedSkippedReplies);
+}
+
+// The settings are the new run's: a start refused while another run is under way leaves that run's
+// settings as they are.
+void ParLinkDeviceService::accumulate(Type kind, Address::Type type, const Device &dev, std::uint32_t samples,
+                                      std::uint8_t leadingSlotIndex, std::uint16_t topBotSamplesToRemove)
+{
+    if (!mValues->startReading(Values::State::Accumulate, type, dev, kind, samples, AccumulateSkippedReplies))
+        return;
+    mValues->setSamplesToTrim(topBotSamplesToRemove);
+    mValues->setLeadingSlotIndex(std::min<std::uint8_t>(leadingSlotIndex, Values::MaxSlots - 1));
+}
+
+QString ParLinkDeviceService::deviceStatusWarning(const Slots &record)
+{
+    QStringList texts;
+    for (const StatusString &active : record.activeStatusStrings())
+        texts.append(active.text);
+    const QString joined = texts.join(QStringLiteral(", "));
+    if (joined.isEmpty())
+        return {};
+    return tr("Device status: 0x%1 (%2)").arg(QString::number(record.status, 16), joined);
 }
 
 // The job refuses, in this order: an update under way, no file name, a loader type without a client.

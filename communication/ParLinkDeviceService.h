@@ -14,6 +14,7 @@ class FirstContact;
 class Port;
 class Session;
 class SysCommand;
+class Values;
 } // namespace Internal
 
 // The device service over PARLINK: it owns the protocol stack's facade, the one serial port object
@@ -36,6 +37,10 @@ public:
 
     // The time the port may take to report itself open at each start.
     static constexpr int OpenTimeoutMs = 150;
+    // Replies to 138 and 139 that a measured-value read makes no sample of: an accumulating read
+    // leaves out the first ones while the device's readings settle.
+    static constexpr unsigned short FixedSkippedReplies = 0;
+    static constexpr unsigned short AccumulateSkippedReplies = 2;
 
     // `responseTimeoutMs` is how long every job waits for each reply; tests pass a shorter time than
     // the protocol's 15000 ms.
@@ -73,14 +78,20 @@ public slots:
                 Thg::Tilo::Communication::BootloaderType blType, const QString &fileName, bool rescueMode,
                 bool leavePortOpenOnError) override;
 
+    // "Device status: 0x.. (...)" for a record whose status has texts, translated; empty otherwise.
+    static QString deviceStatusWarning(const Thg::Tilo::Communication::Slots &record);
+
 private:
     // An operation whose job this service does not have yet.
     void refuseNotAvailable(const char *sourceText);
+    void accumulate(Type kind, Address::Type type, const Device &dev, std::uint32_t samples,
+                    std::uint8_t leadingSlotIndex, std::uint16_t topBotSamplesToRemove);
 
     PARLINK *mFacade = nullptr;
     Internal::Port *mPort = nullptr;
     Internal::FirstContact *mFirstContact = nullptr;
     Internal::SysCommand *mSysCommand = nullptr;
+    Internal::Values *mValues = nullptr;
     Internal::Bootloader *mBootloader = nullptr;
 };
 

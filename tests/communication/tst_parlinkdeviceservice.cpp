@@ -24,9 +24,10 @@ void TestParLinkDeviceService::abort_withNothingRunning_reportsTheDisconnection(
     h.call([](ParLinkDeviceService *s) { s->abort(); });
     QVERIFY(h.recorder().waitFor("successDisconnecting"));
     QCOMPARE(h.recorder().outcomes(), QStringList{"successDisconnecting"});
-    // The identification job's reset, then the end of the disconnection.
-    QCOMPARE(h.recorder().progress(), (QList<int>{0, 100}));
+    // The identification job's reset, the measured-value job's, then the end of the disconnection.
+    QCOMPARE(h.recorder().progress(), (QList<int>{0, 0, 5, 100}));
     QCOMPARE(h.recorder().logEntries(LogLevel::Info), QStringList{"Operation was aborted and com port was closed!"});
+    QVERIFY(h.recorder().logEntries(LogLevel::Trace).contains("Operation was aborted and com port was closed!"));
     QVERIFY(h.recorder().logEntries().contains("Com port will be closed"));
 }
 
@@ -65,14 +66,10 @@ void TestParLinkDeviceService::operationsNotAvailableYet_answerWithAnError()
     QVERIFY(QMetaObject::invokeMethod(service, "write", Qt::QueuedConnection, Q_ARG(Thg::Tilo::Communication::Device, dev),
                                       Q_ARG(std::vector<Thg::Tilo::Device::Parameter>, {}),
                                       Q_ARG(std::vector<Thg::Tilo::Device::Parameter>, {})));
-    QVERIFY(QMetaObject::invokeMethod(service, "accumulateBurstValues", Qt::QueuedConnection,
-                                      Q_ARG(Thg::Tilo::Communication::Address::Type, Address::Type::Device),
-                                      Q_ARG(Thg::Tilo::Communication::Device, dev), Q_ARG(std::uint32_t, 10u)));
     h.call([dev](ParLinkDeviceService *s) { s->read(dev, {}, {}); });
-    QVERIFY(h.recorder().waitFor("error", 3));
+    QVERIFY(h.recorder().waitFor("error", 2));
     QCOMPARE(h.recorder().errors(),
-             (QStringList{"Writing parameters is not available.", "Reading measured values is not available.",
-                          "Reading parameters is not available."}));
+             (QStringList{"Writing parameters is not available.", "Reading parameters is not available."}));
     QCOMPARE(h.recorder().logEntries(LogLevel::Error), h.recorder().errors());
 }
 

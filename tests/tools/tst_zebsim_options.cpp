@@ -2,6 +2,8 @@
 
 #include <QtTest>
 
+#include <limits>
+
 using namespace ZebSim;
 
 using StatusLowMap = QMap<int, int>;
@@ -14,6 +16,7 @@ private slots:
     void faults_areTakenFromTheirOptions_data();
     void faults_areTakenFromTheirOptions();
     void lineAndIdentity_areTakenFromTheirOptions();
+    void measuredValues_areTakenFromTheirOptions();
     void badValues_areRefusedWithTheOptionsName_data();
     void badValues_areRefusedWithTheOptionsName();
     void help_documentsEveryOption();
@@ -86,6 +89,25 @@ void TestZebSimOptions::lineAndIdentity_areTakenFromTheirOptions()
     QCOMPARE(parsed.config->baudRateMask, quint16(0x0206));
 }
 
+void TestZebSimOptions::measuredValues_areTakenFromTheirOptions()
+{
+    const ParsedOptions parsed = parseOptions({"zeb-sim", "--sample", "0x2a/17:12.5,41:1.5", "--sample", "17:nan",
+                                               "--sample", "5/", "--status-text", "3:2Air bubble", "--status-text",
+                                               "1:1Low flow", "--extra-variable", "7:99"});
+    QVERIFY2(parsed.config.has_value(), qPrintable(parsed.error));
+    const MeasuredValues &measured = parsed.config->measured;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    QCOMPARE(measured.samples,
+             (QList<Sample>{{0x2a, {{17, 12.5f}, {41, 1.5f}}}, {0, {{17, nan}}}, {5, {}}}));
+    QCOMPARE(measured.statusTexts, (QMap<int, QString>{{1, "1Low flow"}, {3, "2Air bubble"}}));
+    QCOMPARE(measured.extraVariable, (std::optional<Variable>{{7, 99.0f}}));
+
+    const MeasuredValues defaults = parseOptions({"zeb-sim"}).config->measured;
+    QVERIFY(defaults.samples.isEmpty());
+    QCOMPARE(defaults.statusTexts, (QMap<int, QString>{{1, "3Overflow"}}));
+    QVERIFY(!defaults.extraVariable.has_value());
+}
+
 void TestZebSimOptions::badValues_areRefusedWithTheOptionsName_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -104,6 +126,15 @@ void TestZebSimOptions::badValues_areRefusedWithTheOptionsName_data()
     QTest::newRow("bad date") << QStringList{"--revision", "2403"} << "Invalid value for --revision: '2403'";
     QTest::newRow("sub-device version") << QStringList{"--sub-version", "V2.0"} << "Invalid value for --sub-version: 'V2.0'";
     QTest::newRow("sub-device name not Latin-1") << QStringList{"--sub-name", "\u20ac"} << "Invalid value for --sub-name: '\u20ac'";
+    QTest::newRow("sample without a value") << QStringList{"--sample", "17"} << "Invalid value for --sample: '17'";
+    QTest::newRow("sample unit too big") << QStringList{"--sample", "256:1"} << "Invalid value for --sample: '256:1'";
+    QTest::newRow("sample status too big") << QStringList{"--sample", "0x100/17:1"}
+                                           << "Invalid value for --sample: '0x100/17:1'";
+    QTest::newRow("status text 9") << QStringList{"--status-text", "9:1Text"} << "Invalid value for --status-text: '9:1Text'";
+    QTest::newRow("status text too long") << QStringList{"--status-text", "1:0123456789abcdefg"}
+                                          << "Invalid value for --status-text: '1:0123456789abcdefg'";
+    QTest::newRow("extra variable without unit") << QStringList{"--extra-variable", "1.5"}
+                                                 << "Invalid value for --extra-variable: '1.5'";
     QTest::newRow("stray argument") << QStringList{"extra"} << "Unexpected argument: extra";
 }
 
@@ -123,7 +154,8 @@ void TestZebSimOptions::help_documentsEveryOption()
     QVERIFY(!parsed.config.has_value());
     for (const char *option : {"--link", "--log", "--single-wire", "--address", "--version", "--sub-version", "--name",
                                "--sub-name", "--revision", "--sub-revision", "--baud-mask", "--wrong-checksum",
-                               "--silent-after", "--wrong-read-back", "--drop-bytes", "--status-low", "--help"})
+                               "--silent-after", "--wrong-read-back", "--drop-bytes", "--status-low", "--sample",
+                               "--status-text", "--extra-variable", "--help"})
         QVERIFY2(parsed.helpText.contains(option), option);
 }
 

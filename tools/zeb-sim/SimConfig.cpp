@@ -127,8 +127,23 @@ ParsedOptions parseOptions(const QStringList &arguments)
         QStringLiteral("Fault: answer command <cmd> with the non-zero \"Status Low\" <value>; may be given "
                        "more than once."),
         QStringLiteral("cmd:value"));
+    const QCommandLineOption sample(QStringLiteral("sample"),
+        QStringLiteral("Answer the next 138 or 139 with these values and the status byte (\"Status High\") "
+                       "before the slash, e.g. 0x05/1:12.5,41:1.5 (a value may be nan); may be given more "
+                       "than once, the last one is repeated. Default: a varying flow, volume and "
+                       "temperature."),
+        QStringLiteral("[status/]unit:value,..."));
+    const QCommandLineOption statusText(QStringLiteral("status-text"),
+        QStringLiteral("Status text <n> (1 to 8) of command 140: a level digit and the text, at most 16 "
+                       "characters; may be given more than once. Default: text 1 is 3Overflow."),
+        QStringLiteral("n:text"));
+    const QCommandLineOption extraVariable(QStringLiteral("extra-variable"),
+        QStringLiteral("Fault: add one more record to every 138 and 139 answer on the line, beyond the "
+                       "eight that a device may send."),
+        QStringLiteral("unit:value"));
     parser.addOptions({help, link, log, singleWire, address, version, subVersion, name, subName, revision,
-                       subRevision, baudMask, wrongChecksum, silentAfter, wrongReadBack, dropBytes, statusLow});
+                       subRevision, baudMask, wrongChecksum, silentAfter, wrongReadBack, dropBytes, statusLow,
+                       sample, statusText, extraVariable});
 
     ParsedOptions result;
     if (!parser.parse(arguments)) {
@@ -222,6 +237,24 @@ ParsedOptions parseOptions(const QStringList &arguments)
         if (!pair || pair->first < 128 || pair->first > 143 || pair->second == 0 || pair->second > 255)
             return fail(QStringLiteral("status-low"), value);
         faults.statusLowFor.insert(pair->first, pair->second);
+    }
+    for (const QString &value : parser.values(sample)) {
+        const auto parsed = parseSample(value);
+        if (!parsed)
+            return fail(QStringLiteral("sample"), value);
+        config.measured.samples.append(*parsed);
+    }
+    for (const QString &value : parser.values(statusText)) {
+        const auto parsed = parseStatusText(value);
+        if (!parsed)
+            return fail(QStringLiteral("status-text"), value);
+        config.measured.statusTexts.insert(parsed->first, parsed->second);
+    }
+    if (parser.isSet(extraVariable)) {
+        const auto parsed = parseVariable(parser.value(extraVariable));
+        if (!parsed)
+            return fail(QStringLiteral("extra-variable"), parser.value(extraVariable));
+        config.measured.extraVariable = *parsed;
     }
     result.config = config;
     return result;

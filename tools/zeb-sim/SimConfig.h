@@ -2,6 +2,7 @@
 
 #include "tools/boot-sim/Msp432Target.h"
 #include "tools/boot-sim/TivaTarget.h"
+#include "tools/zeb-sim/MeasuredValues.h"
 
 #include <QByteArray>
 #include <QMap>
@@ -48,6 +49,7 @@ struct SimConfig {
     QString linkPath;
     QString logPath;
     FaultPlan faults;
+    MeasuredValues measured;
     BootLoaderPlan bootLoader;
 };
 

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 
+#include <bit>
 #include <cerrno>
 #include <poll.h>
 #include <unistd.h>
@@ -19,8 +20,15 @@ constexpr std::uint8_t ResponseDelimiter = 0x86;
 constexpr std::uint8_t BurstAcknowledge = 0x0F;
 // Offset of the first byte after the byte count in a device frame: the status bytes.
 constexpr int StatusOffset = 8;
-// Offset of the command byte from the delimiter.
+// Offsets from the delimiter of the command byte, the byte count and, in a 138 or 139 answer, the
+// number of variables.
 constexpr int CommandOffset = 6;
+constexpr int CountOffset = 7;
+constexpr int VariableCountOffset = 10;
+// A 138 or 139 record: unit byte and single-precision value.
+constexpr int VariableRecordSize = 5;
+constexpr std::uint8_t DeviceValuesCommand = 138;
+constexpr std::uint8_t BurstValuesCommand = 139;
 constexpr std::uint8_t FirstCommand = 128;
 constexpr std::uint8_t LastCommand = 143;
 // How long a write waits for room in a full pseudo-terminal buffer, in milliseconds.
@@ -211,7 +219,7 @@ void SimLine::readDeviceSide()
     QByteArray forward;
     for (const char byte : data) {
         const FrameTracker::Step step = mFromDevice.step(std::uint8_t(byte));
-        forward.append(faultsOnDeviceByte(step, byte, &mSentNote));
+        forward.append(extraVariableOnDeviceBytes(step, faultsOnDeviceByte(step, byte, &mSentNote), &mSentNote));
         if (step.frameComplete) {
             if (mLog)
                 mLog->record(FrameLog::Direction::Sent, mFromDevice.lastFrame(), mSentNote);
@@ -244,6 +252,51 @@ QByteArray SimLine::faultsOnDeviceByte(const FrameTracker::Step &step, char byte
         return QByteArray(1, char(~byte));
     }
     return QByteArray(1, byte);
+}
+
+// A 138 or 139 answer with one record more than the device's stack can send: its byte count and its
+// number of variables are raised to match, the record goes in before the checksum, and the checksum
+// (the XOR of the frame's bytes) is corrected by what was changed, so that the frame stays valid.
+QByteArray SimLine::extraVariableOnDeviceBytes(const FrameTracker::Step &step, const QByteArray &bytes, QString *note)
+{
+    const std::optional<Variable> &extra = mConfig.measured.extraVariable;
+    const bool inFrame = step.place == FrameTracker::Place::Body || step.place == FrameTracker::Place::Checksum;
+    if (!extra || !inFrame || bytes.size() != 1)
+        return bytes;
+    const auto byte = std::uint8_t(bytes[0]);
+    const auto replaced = [this](std::uint8_t old, std::uint8_t now) {
+        mChecksumDelta ^= std::uint8_t(old ^ now);
+        return QByteArray(1, char(now));
+    };
+    if (step.place == FrameTracker::Place::Checksum) {
+        if (!mExtending)
+            return bytes;
+        mExtending = false;
+        QByteArray record(1, char(extra->unit));
+        const auto bits = std::bit_cast<quint32>(extra->value);
+        for (int shift = 24; shift >= 0; shift -= 8)
+            record.append(char(quint8(bits >> shift)));
+        for (const char added : record)
+            mChecksumDelta ^= std::uint8_t(added);
+        *note = note->isEmpty() ? QStringLiteral("extra variable added") : *note + QStringLiteral(", extra variable added");
+        return record + QByteArray(1, char(byte ^ mChecksumDelta));
+    }
+    switch (step.bodyOffset) {
+    case CommandOffset:
+        mExtending = byte == DeviceValuesCommand || byte == BurstValuesCommand;
+        mChecksumDelta = 0;
+        return bytes;
+    case CountOffset:
+        // Only an answer that carries its number of variables, and whose count still fits a byte.
+        if (mExtending && byte >= 3 && byte <= 255 - VariableRecordSize)
+            return replaced(byte, std::uint8_t(byte + VariableRecordSize));
+        mExtending = false;
+        return bytes;
+    case VariableCountOffset:
+        return mExtending ? replaced(byte, std::uint8_t(byte + 1)) : bytes;
+    default:
+        return bytes;
+    }
 }
 
 void SimLine::writeAll(int fd, const QByteArray &data)

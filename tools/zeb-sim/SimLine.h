@@ -68,6 +68,7 @@ private:
     void playBootLoader();
     void readDeviceSide();
     QByteArray faultsOnDeviceByte(const FrameTracker::Step &step, char byte, QString *note);
+    QByteArray extraVariableOnDeviceBytes(const FrameTracker::Step &step, const QByteArray &bytes, QString *note);
     static void writeAll(int fd, const QByteArray &data);
     static bool isDeviceCommand(std::uint8_t command);
 
@@ -87,6 +88,10 @@ private:
     // The request under way is for no command of the device; the rest of it is dropped.
     bool mIgnoringRequest = false;
     int mAcknowledges = 0;
+    // The device frame under way is a 138 or 139 answer that gets the extra variable; the checksum
+    // changes by the XOR of the bytes altered so far.
+    bool mExtending = false;
+    std::uint8_t mChecksumDelta = 0;
     bool mLinkPlaced = false;
     QString mSentNote;
 };

@@ -11,6 +11,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace ZebSim {
@@ -28,18 +29,21 @@ constexpr int MeasuringIntervalMs = 100;
 // Values of "Systemcommand" in command 143.
 enum class SystemCommand { SetCurrentAsFactoryDefaults = 0, ResetToFactoryDefaults = 1, ResetNvm = 2, Restart = 3 };
 
-struct Measurement {
-    int unit;
-    float value;
-};
-
-void setVariables(FieldMap &fields, const QString &prefix, const QString &countKey, const QList<Measurement> &values)
+void setVariables(FieldMap &fields, const QString &prefix, const QString &countKey, const QList<Variable> &values)
 {
     fields[countKey] = int(values.size());
     for (int i = 0; i < values.size(); ++i) {
-        fields[QStringLiteral("%1 %2 Unit").arg(prefix).arg(i + 1)] = values[i].unit;
+        fields[QStringLiteral("%1 %2 Unit").arg(prefix).arg(i + 1)] = int(values[i].unit);
         fields[QStringLiteral("%1 %2").arg(prefix).arg(i + 1)] = values[i].value;
     }
+}
+
+void setVariables(FieldMap &fields, Session::PARLINK_ENUM_SESSION_COMMAND command, const QList<Variable> &values)
+{
+    if (command == Session::PARLINK_ENUM_SESSION_COMMAND_138)
+        setVariables(fields, QStringLiteral("Devicevariable"), QStringLiteral("Number of Devicevariables"), values);
+    else
+        setVariables(fields, QStringLiteral("Burstvariable"), QStringLiteral("Number of Burstvariables"), values);
 }
 
 } // namespace
@@ -267,6 +271,17 @@ void ZebSimDevice::prepareReply(PARLINK_Session *request)
         fields[QStringLiteral("Revision Day")] = date[2];
         break;
     }
+    case Session::PARLINK_ENUM_SESSION_COMMAND_138:
+    case Session::PARLINK_ENUM_SESSION_COMMAND_139: {
+        const QList<Sample> &samples = mConfig.measured.samples;
+        const qsizetype answer = mMeasuredAnswers++;
+        if (samples.isEmpty())
+            break;
+        const Sample &sample = samples.at(std::min<qsizetype>(answer, samples.size() - 1));
+        setVariables(fields, command, sample.variables);
+        fields[QStringLiteral("Status High")] = int(sample.status);
+        break;
+    }
     case Session::PARLINK_ENUM_SESSION_COMMAND_141:
         fields[QStringLiteral("Devicetypestring")] = subDevice ? mConfig.subName : mConfig.name;
         break;
@@ -313,21 +328,23 @@ void ZebSimDevice::refreshMeasuredValues()
 {
     const double seconds = double(mClock.elapsed()) / 1000.0;
     const float flow = float(12.5 + 0.5 * std::sin(seconds));
-    const QList<Measurement> values{{1, flow}, {2, float(12.5 * seconds / 60.0)}, {3, 21.3f}};
+    const QList<Variable> values{{1, flow}, {2, float(12.5 * seconds / 60.0)}, {3, 21.3f}};
 
-    FieldMap device;
-    mReply->getDataForCommand(Session::PARLINK_ENUM_SESSION_COMMAND_138, &device);
-    setVariables(device, QStringLiteral("Devicevariable"), QStringLiteral("Number of Devicevariables"), values);
-    mReply->setDataForCommand(Session::PARLINK_ENUM_SESSION_COMMAND_138, device);
-
-    FieldMap burst;
-    mReply->getDataForCommand(Session::PARLINK_ENUM_SESSION_COMMAND_139, &burst);
-    setVariables(burst, QStringLiteral("Burstvariable"), QStringLiteral("Number of Burstvariables"), values);
-    mReply->setDataForCommand(Session::PARLINK_ENUM_SESSION_COMMAND_139, burst);
+    // Fixed samples are set as each request comes; what the burst stream sends meanwhile is the last
+    // answer's.
+    if (mConfig.measured.samples.isEmpty()) {
+        for (const auto command : {Session::PARLINK_ENUM_SESSION_COMMAND_138, Session::PARLINK_ENUM_SESSION_COMMAND_139}) {
+            FieldMap fields;
+            mReply->getDataForCommand(command, &fields);
+            setVariables(fields, command, values);
+            mReply->setDataForCommand(command, fields);
+        }
+    }
 
     FieldMap status;
     mReply->getDataForCommand(Session::PARLINK_ENUM_SESSION_COMMAND_140, &status);
-    status[QStringLiteral("Statusstring 1")] = QStringLiteral("3Overflow");
+    for (auto text = mConfig.measured.statusTexts.cbegin(); text != mConfig.measured.statusTexts.cend(); ++text)
+        status[QStringLiteral("Statusstring %1").arg(text.key())] = text.value();
     mReply->setDataForCommand(Session::PARLINK_ENUM_SESSION_COMMAND_140, status);
 }
 

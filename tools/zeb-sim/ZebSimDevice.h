@@ -55,6 +55,8 @@ public:
     int burstAcknowledgesReceived() const;
     int restarts() const { return mRestarts; }
     QList<int> commandsReceived() const { return mCommands; }
+    // The answers to 138 and 139 so far.
+    int measuredAnswers() const { return mMeasuredAnswers; }
     // The boot loader of the plan (null without one), with the flash as written; and whether the
     // device runs it now, between an acknowledged 133 and the boot loader's restart.
     BootSim::BootTarget *bootTarget() const { return mBootTarget.get(); }
@@ -90,6 +92,7 @@ private:
     quint32 mDeviceBaudrate = 1200;
     bool mBurstActive = false;
     int mRestarts = 0;
+    int mMeasuredAnswers = 0;
     QList<int> mCommands;
 };
 
