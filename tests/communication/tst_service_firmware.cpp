@@ -133,7 +133,9 @@ void TestServiceFirmware::fullUpdate_flashesTheImageAndTheDeviceIsFoundAgain()
     // The link layer has its port back: it hears the port close.
     QTRY_VERIFY_WITH_TIMEOUT(logFrom(h.recorder(), "New Bootloader state: Download successful").contains("Com port is closed"),
                              5000);
+    // The restart is the client's last word; the device may take it after the client has reported.
     BootSim::BootTarget *target = h.device()->bootTarget();
+    QTRY_COMPARE_WITH_TIMEOUT(target->resets(), 1, 5000);
     QCOMPARE(target->flash(addressOf(family), imageOf(family).size()), imageOf(family));
     QCOMPARE(target->flashBytesWritten(), imageOf(family).size());
     QCOMPARE(target->resets(), 1);
