@@ -1,8 +1,11 @@
 #include "communication/ParLinkDeviceService.h"
 
 #include "communication/MetaTypes.h"
+#include "communication/ReadDataDecoder.h"
+#include "communication/TransferPlan.h"
 #include "communication/internal/Bootloader.h"
 #include "communication/internal/FirstContact.h"
+#include "communication/internal/Parameter.h"
 #include "communication/internal/Port.h"
 #include "communication/internal/SysCommand.h"
 #include "communication/internal/Values.h"
@@ -17,6 +20,13 @@ using Internal::FirstContact;
 using Internal::SysCommand;
 using Internal::Values;
 
+namespace {
+
+const char *const ParametersEmpty = QT_TRANSLATE_NOOP("Thg::Tilo::Communication::ParLinkDeviceService",
+                                                      "The parameters are empty.");
+
+} // namespace
+
 ParLinkDeviceService::ParLinkDeviceService(QObject *parent, int responseTimeoutMs) : DeviceService(parent)
 {
     registerMetaTypes();
@@ -27,6 +37,7 @@ ParLinkDeviceService::ParLinkDeviceService(QObject *parent, int responseTimeoutM
     mPort = new Internal::Port(this, mFacade);
     mFirstContact = new FirstContact(this, mFacade, mPort, ClosePortWhenFinished::No, responseTimeoutMs);
     mSysCommand = new SysCommand(this, mFacade, mPort, ClosePortWhenFinished::No, responseTimeoutMs);
+    mParameter = new Internal::Parameter(this, mFacade, mPort, ClosePortWhenFinished::No, responseTimeoutMs);
     mValues = new Values(this, mFacade, mPort, ClosePortWhenFinished::No, responseTimeoutMs);
     mBootloader = new Internal::Bootloader(this, mFacade, mPort, responseTimeoutMs);
 
@@ -61,6 +72,15 @@ ParLinkDeviceService::ParLinkDeviceService(QObject *parent, int responseTimeoutM
         }
     });
 
+    reportsOf(mParameter);
+    connect(mParameter, &Internal::Default::error, this, [this](const QString &err) {
+        // No later decoding may use the lists of a read that failed.
+        mReadDeviceParameters.clear();
+        mReadSubdeviceParameters.clear();
+        emit error(err);
+    });
+    connect(mParameter, &Internal::Parameter::readValue, this, &ParLinkDeviceService::parseReadData);
+    connect(mParameter, &Internal::Parameter::success, this, &DeviceService::successWriting);
     // Every measured-value result is preceded by the device's status, or by an empty warning that
     // withdraws the previous one. The kind of values stays with the job.
     reportsOf(mValues);
@@ -95,6 +115,7 @@ ParLinkDeviceService::~ParLinkDeviceService() = default;
 void ParLinkDeviceService::abort()
 {
     mFirstContact->abort();
+    mParameter->abort();
     mValues->abort();
     emit progress(100);
     emit successDisconnecting();
@@ -120,16 +141,95 @@ void ParLinkDeviceService::restartDevice(Address::Type type, const Device &dev)
     mSysCommand->systemCommand(type, dev, SysCommand::Command::RestartDevice);
 }
 
-void ParLinkDeviceService::write(const Device &, const std::vector<Thg::Tilo::Device::Parameter> &,
-                                 const std::vector<Thg::Tilo::Device::Parameter> &, bool)
+std::optional<Internal::Chunks<50>> ParLinkDeviceService::getCombinedChunks(const Device &dev,
+                                                                             ParameterRefs &deviceParameters,
+                                                                             ParameterRefs &subdeviceParameters)
 {
-    refuseNotAvailable(QT_TR_NOOP("Writing parameters is not available."));
+    const TransferableData deviceBlocks = TransferableData::fromParameters(deviceParameters);
+    const TransferableData subdeviceBlocks = TransferableData::fromParameters(subdeviceParameters);
+    if (deviceBlocks.blocks.empty() && subdeviceBlocks.blocks.empty())
+        return std::nullopt;
+
+    Internal::Chunks<50> chunks;
+    chunks.device = dev;
+    chunks.append(Address::Type::Device, deviceBlocks);
+    const std::optional<Address::Type> subType = Internal::subDeviceChunkType(dev.address);
+    if (!subdeviceBlocks.blocks.empty() && !subType)
+        chunks.subDeviceAddressable = false;
+    chunks.append(subType.value_or(Address::Type::None), subdeviceBlocks);
+    return chunks;
 }
 
-void ParLinkDeviceService::read(const Device &, std::vector<std::reference_wrapper<const Thg::Tilo::Device::Parameter>>,
-                                std::vector<std::reference_wrapper<const Thg::Tilo::Device::Parameter>>)
+// In this order: nothing to send (not a refusal), the job busy, a block without bytes, sub-device
+// parameters for a device without a sub-device.
+const char *ParLinkDeviceService::transferRefusal(const std::optional<Internal::Chunks<50>> &chunks, bool reading) const
 {
-    refuseNotAvailable(QT_TR_NOOP("Reading parameters is not available."));
+    if (mParameter->isBusy())
+        return QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::Parameter", "Current operation not finished!");
+    if (!chunks->valid) {
+        return reading ? QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::Parameter",
+                                           "Read: the amount of addresses is different than the amount of parameters")
+                       : QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::Parameter",
+                                           "Write: the amount of addresses is different than the amount of parameters");
+    }
+    // Without a sub-device id every address type reaches the device's own memory.
+    if (!chunks->subDeviceAddressable) {
+        return reading ? QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::Parameter",
+                                           "Read: the device has no sub-device")
+                       : QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::Parameter",
+                                           "Write: the device has no sub-device");
+    }
+    return nullptr;
+}
+
+void ParLinkDeviceService::write(const Device &dev, const std::vector<Thg::Tilo::Device::Parameter> &deviceParameters,
+                                 const std::vector<Thg::Tilo::Device::Parameter> &subdeviceParameters, bool readBack)
+{
+    ParameterRefs deviceList(deviceParameters.begin(), deviceParameters.end());
+    ParameterRefs subdeviceList(subdeviceParameters.begin(), subdeviceParameters.end());
+    const std::optional<Internal::Chunks<50>> chunks = getCombinedChunks(dev, deviceList, subdeviceList);
+    if (!chunks) {
+        emit warning(tr(ParametersEmpty));
+        emit progress(100);
+        emit successWriting();
+        return;
+    }
+    if (const char *refusal = transferRefusal(chunks, false)) {
+        mParameter->refuse(refusal);
+        return;
+    }
+    // The plan holds copies of the bytes: the caller's parameters are not needed after this slot.
+    mParameter->startWrite(chunks->device, Internal::writePlan(chunks->chunks, readBack));
+}
+
+void ParLinkDeviceService::read(const Device &dev,
+                                std::vector<std::reference_wrapper<const Thg::Tilo::Device::Parameter>> deviceParameters,
+                                std::vector<std::reference_wrapper<const Thg::Tilo::Device::Parameter>> subdeviceParameters)
+{
+    const std::optional<Internal::Chunks<50>> chunks = getCombinedChunks(dev, deviceParameters, subdeviceParameters);
+    if (!chunks) {
+        emit warning(tr(ParametersEmpty));
+        emit progress(100);
+        emit successReading({}, {});
+        return;
+    }
+    if (const char *refusal = transferRefusal(chunks, true)) {
+        mParameter->refuse(refusal);
+        return;
+    }
+    // Sorted as the chunks were cut, so that the bytes read come in the order of these lists.
+    mReadDeviceParameters = std::move(deviceParameters);
+    mReadSubdeviceParameters = std::move(subdeviceParameters);
+    mParameter->startRead(chunks->device, Internal::readPlan(chunks->chunks));
+}
+
+void ParLinkDeviceService::parseReadData(const QByteArray &data)
+{
+    const ReadData decoded = ReadData::decode(data, mReadDeviceParameters, mReadSubdeviceParameters);
+    emit progress(100);
+    emit successReading(decoded.deviceSettings, decoded.subdeviceSettings);
+    mReadDeviceParameters.clear();
+    mReadSubdeviceParameters.clear();
 }
 
 void ParLinkDeviceService::readFixedBurstValues(Address::Type type, const Device &dev, std::uint32_t samples)
@@ -188,12 +288,6 @@ void ParLinkDeviceService::upload(Address::Type type, const Device &dev, Bootloa
 {
     mBootloader->start(type, dev, Internal::Bootloader::Type(std::uint8_t(blType)), fileName, rescueMode,
                        leavePortOpenOnError);
-}
-
-void ParLinkDeviceService::refuseNotAvailable(const char *sourceText)
-{
-    emit log(LogLevel::Error, QString::fromLatin1(sourceText));
-    emit error(tr(sourceText));
 }
 
 } // namespace Thg::Tilo::Communication

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "communication/Chunks.h"
 #include "communication/DeviceService.h"
+#include "communication/TransferableData.h"
+
+#include <QByteArray>
 
 #include <cstdint>
+#include <optional>
 
 class PARLINK;
 
@@ -11,6 +16,7 @@ namespace Thg::Tilo::Communication {
 namespace Internal {
 class Bootloader;
 class FirstContact;
+class Parameter;
 class Port;
 class Session;
 class SysCommand;
@@ -47,6 +53,12 @@ public:
     explicit ParLinkDeviceService(QObject *parent = nullptr, int responseTimeoutMs = 15000);
     ~ParLinkDeviceService() override;
 
+    // The chunks of a parameter transfer to `dev`: both lists sorted by address in place, merged into
+    // blocks, cut into chunks of at most 50 bytes, the device's first. Empty when both lists are.
+    static std::optional<Internal::Chunks<50>> getCombinedChunks(const Thg::Tilo::Communication::Device &dev,
+                                                                 ParameterRefs &deviceParameters,
+                                                                 ParameterRefs &subdeviceParameters);
+
 public slots:
     void abort() override;
     void start(const Thg::Tilo::Communication::Comport &comport, bool deviceIdentification) override;
@@ -82,15 +94,21 @@ public slots:
     static QString deviceStatusWarning(const Thg::Tilo::Communication::Slots &record);
 
 private:
-    // An operation whose job this service does not have yet.
-    void refuseNotAvailable(const char *sourceText);
+    // Why a transfer of `chunks` is refused before anything is sent; nullptr when it may go.
+    const char *transferRefusal(const std::optional<Internal::Chunks<50>> &chunks, bool reading) const;
+    // Decodes the bytes of the read in flight and reports them.
+    void parseReadData(const QByteArray &data);
     void accumulate(Type kind, Address::Type type, const Device &dev, std::uint32_t samples,
                     std::uint8_t leadingSlotIndex, std::uint16_t topBotSamplesToRemove);
 
+    // The parameters of the read in flight, sorted by address; empty otherwise.
+    ParameterRefs mReadDeviceParameters;
+    ParameterRefs mReadSubdeviceParameters;
     PARLINK *mFacade = nullptr;
     Internal::Port *mPort = nullptr;
     Internal::FirstContact *mFirstContact = nullptr;
     Internal::SysCommand *mSysCommand = nullptr;
+    Internal::Parameter *mParameter = nullptr;
     Internal::Values *mValues = nullptr;
     Internal::Bootloader *mBootloader = nullptr;
 };

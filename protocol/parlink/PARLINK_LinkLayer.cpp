@@ -108,8 +108,12 @@ void PARLINK_LinkLayer::connectSerialPortSignals()
     disconnectSerialPortSignals();
     connect(mSerialPort, &FSerialPort::newDataReadyFromPort, this, &PARLINK_LinkLayer::portDataReady);
     connect(mSerialPort, &FSerialPort::errorOccuredOnPort, this, &PARLINK_LinkLayer::portErrorOccured);
-    connect(mSerialPort, &FSerialPort::log, this,
-            [](const QString &message) { spdlog::info("{}", message.toStdString()); });
+    // The serial port thread logs on while the application shuts its logger down; from then on the
+    // library has no default logger and the line is dropped.
+    connect(mSerialPort, &FSerialPort::log, this, [](const QString &message) {
+        if (const std::shared_ptr<spdlog::logger> logger = spdlog::default_logger())
+            logger->info("{}", message.toStdString());
+    });
     connect(mSerialPort, &FSerialPort::finishedOpenPort, this, &PARLINK_LinkLayer::portStateChanged);
     connect(mSerialPort, &FSerialPort::dataWrittenToPort, this, &PARLINK_LinkLayer::portDataWritten);
 }

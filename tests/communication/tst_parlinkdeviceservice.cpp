@@ -15,7 +15,6 @@ private slots:
     void abort_withNothingRunning_reportsTheDisconnection();
     void sysCommandSuccess_becomesTheSignalOfItsCommand_data();
     void sysCommandSuccess_becomesTheSignalOfItsCommand();
-    void operationsNotAvailableYet_answerWithAnError();
 };
 
 void TestParLinkDeviceService::abort_withNothingRunning_reportsTheDisconnection()
@@ -24,9 +23,11 @@ void TestParLinkDeviceService::abort_withNothingRunning_reportsTheDisconnection(
     h.call([](ParLinkDeviceService *s) { s->abort(); });
     QVERIFY(h.recorder().waitFor("successDisconnecting"));
     QCOMPARE(h.recorder().outcomes(), QStringList{"successDisconnecting"});
-    // The identification job's reset, the measured-value job's, then the end of the disconnection.
-    QCOMPARE(h.recorder().progress(), (QList<int>{0, 0, 5, 100}));
-    QCOMPARE(h.recorder().logEntries(LogLevel::Info), QStringList{"Operation was aborted and com port was closed!"});
+    // The resets of the identification, the parameter and the measured-value job, then the end of the
+    // disconnection.
+    QCOMPARE(h.recorder().progress(), (QList<int>{0, 0, 0, 5, 100}));
+    QCOMPARE(h.recorder().logEntries(LogLevel::Info),
+             (QStringList{"Operation was aborted and com port was closed!", "Operation was aborted and com port was closed!"}));
     QVERIFY(h.recorder().logEntries(LogLevel::Trace).contains("Operation was aborted and com port was closed!"));
     QVERIFY(h.recorder().logEntries().contains("Com port will be closed"));
 }
@@ -55,22 +56,6 @@ void TestParLinkDeviceService::sysCommandSuccess_becomesTheSignalOfItsCommand()
     });
     QVERIFY(h.recorder().waitFor("successDisconnecting"));
     QCOMPARE(h.recorder().outcomes(), signalled + QStringList{"successDisconnecting"});
-}
-
-void TestParLinkDeviceService::operationsNotAvailableYet_answerWithAnError()
-{
-    ServiceHarness h;
-    ParLinkDeviceService *service = h.service();
-    const Device dev;
-    // By name, with the defaults of the interface filled in.
-    QVERIFY(QMetaObject::invokeMethod(service, "write", Qt::QueuedConnection, Q_ARG(Thg::Tilo::Communication::Device, dev),
-                                      Q_ARG(std::vector<Thg::Tilo::Device::Parameter>, {}),
-                                      Q_ARG(std::vector<Thg::Tilo::Device::Parameter>, {})));
-    h.call([dev](ParLinkDeviceService *s) { s->read(dev, {}, {}); });
-    QVERIFY(h.recorder().waitFor("error", 2));
-    QCOMPARE(h.recorder().errors(),
-             (QStringList{"Writing parameters is not available.", "Reading parameters is not available."}));
-    QCOMPARE(h.recorder().logEntries(LogLevel::Error), h.recorder().errors());
 }
 
 QTEST_GUILESS_MAIN(TestParLinkDeviceService)

@@ -20,6 +20,8 @@ private slots:
     void badValues_areRefusedWithTheOptionsName_data();
     void badValues_areRefusedWithTheOptionsName();
     void help_documentsEveryOption();
+    void pacingAndShortReads_areTakenFromTheirOptions_data();
+    void pacingAndShortReads_areTakenFromTheirOptions();
 };
 
 void TestZebSimOptions::defaults_describeTheBuiltInDevice()
@@ -157,6 +159,44 @@ void TestZebSimOptions::help_documentsEveryOption()
                                "--silent-after", "--wrong-read-back", "--drop-bytes", "--status-low", "--sample",
                                "--status-text", "--extra-variable", "--help"})
         QVERIFY2(parsed.helpText.contains(option), option);
+}
+
+void TestZebSimOptions::pacingAndShortReads_areTakenFromTheirOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("paced");
+    QTest::addColumn<int>("shortReads"); // -1: refused
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("neither") << QStringList{} << false << 0 << QString();
+    QTest::newRow("paced") << QStringList{"--paced"} << true << 0 << QString();
+    QTest::newRow("short read") << QStringList{"--short-read", "3"} << false << 3 << QString();
+    QTest::newRow("both") << QStringList{"--paced", "--short-read", "0x10"} << true << 16 << QString();
+    QTest::newRow("short read by 0") << QStringList{"--short-read", "0"} << false << -1
+                                     << "Invalid value for --short-read: '0'";
+    QTest::newRow("short read by more than a count") << QStringList{"--short-read", "256"} << false << -1
+                                                     << "Invalid value for --short-read: '256'";
+}
+
+void TestZebSimOptions::pacingAndShortReads_areTakenFromTheirOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, paced);
+    QFETCH(int, shortReads);
+    QFETCH(QString, error);
+
+    const ParsedOptions parsed = parseOptions(QStringList{"zeb-sim"} + arguments);
+    if (shortReads < 0) {
+        QVERIFY(!parsed.config.has_value());
+        QCOMPARE(parsed.error, error);
+        return;
+    }
+    QVERIFY2(parsed.config.has_value(), qPrintable(parsed.error));
+    QCOMPARE(parsed.config->paced, paced);
+    QCOMPARE(parsed.config->faults.shortReads, shortReads);
+    const QString help = parseOptions({"zeb-sim", "--help"}).helpText;
+    QVERIFY(help.contains("--paced"));
+    QVERIFY(help.contains("--short-read"));
 }
 
 QTEST_GUILESS_MAIN(TestZebSimOptions)

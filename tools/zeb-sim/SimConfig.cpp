@@ -144,6 +144,16 @@ ParsedOptions parseOptions(const QStringList &arguments)
     parser.addOptions({help, link, log, singleWire, address, version, subVersion, name, subName, revision,
                        subRevision, baudMask, wrongChecksum, silentAfter, wrongReadBack, dropBytes, statusLow,
                        sample, statusText, extraVariable});
+    const QCommandLineOption paced(QStringLiteral("paced"),
+        QStringLiteral("Play the line's speed, 11 bits per character at the baud rate the program has set: "
+                       "the echo comes at once, a reply starts no earlier than the request's end on the wire "
+                       "and arrives at that speed."));
+    parser.addOption(paced);
+    const QCommandLineOption shortRead(QStringLiteral("short-read"),
+        QStringLiteral("Fault: answer every read (130) with <n> bytes fewer than asked, in an otherwise "
+                       "well-formed reply."),
+        QStringLiteral("n"));
+    parser.addOption(shortRead);
 
     ParsedOptions result;
     if (!parser.parse(arguments)) {
@@ -237,6 +247,13 @@ ParsedOptions parseOptions(const QStringList &arguments)
         if (!pair || pair->first < 128 || pair->first > 143 || pair->second == 0 || pair->second > 255)
             return fail(QStringLiteral("status-low"), value);
         faults.statusLowFor.insert(pair->first, pair->second);
+    }
+    config.paced = parser.isSet(paced);
+    if (parser.isSet(shortRead)) {
+        const auto n = parseCount(parser.value(shortRead));
+        if (!n || *n == 0 || *n > 255)
+            return fail(QStringLiteral("short-read"), parser.value(shortRead));
+        faults.shortReads = *n;
     }
     for (const QString &value : parser.values(sample)) {
         const auto parsed = parseSample(value);

@@ -23,6 +23,7 @@ struct FaultPlan {
     int dropBytesOnReply = 0;        // the Nth frame sent loses dropByteCount bytes
     int dropByteCount = 0;
     QMap<int, int> statusLowFor;     // command -> "Status Low" answered for it
+    int shortReads = 0;              // every read (130) is answered with this many bytes fewer than asked
 };
 
 // The boot loader the device starts when it acknowledges command 133, with its faults. The device
@@ -46,6 +47,8 @@ struct SimConfig {
     QString subRevision = QStringLiteral("230915");
     std::uint16_t baudRateMask = 0x00FF;             // 1200 .. 115200 baud
     bool singleWire = false;
+    // Play the line's speed: a reply reaches the program no earlier than the request took on the wire.
+    bool paced = false;
     QString linkPath;
     QString logPath;
     FaultPlan faults;

@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
 
 #include <bit>
 #include <cerrno>
@@ -33,6 +36,9 @@ constexpr std::uint8_t FirstCommand = 128;
 constexpr std::uint8_t LastCommand = 143;
 // How long a write waits for room in a full pseudo-terminal buffer, in milliseconds.
 constexpr int WriteWaitMs = 200;
+// Start bit, 8 data bits, parity and stop bit: what a character of the PARLINK line costs.
+constexpr qint64 BitsPerCharacter = 11;
+constexpr qint64 NsPerSecond = 1000000000;
 
 QByteArray readAvailable(int fd)
 {
@@ -93,6 +99,13 @@ bool SimLine::open(QString *error)
     connect(mProgramNotifier, &QSocketNotifier::activated, this, &SimLine::readProgramSide);
     mDeviceNotifier = new QSocketNotifier(mDeviceSide->masterFd(), QSocketNotifier::Read, this);
     connect(mDeviceNotifier, &QSocketNotifier::activated, this, &SimLine::readDeviceSide);
+    if (mConfig.paced) {
+        mLineClock.start();
+        mPacer = new QTimer(this);
+        mPacer->setSingleShot(true);
+        mPacer->setTimerType(Qt::PreciseTimer);
+        connect(mPacer, &QTimer::timeout, this, &SimLine::deliverDue);
+    }
     return true;
 }
 
@@ -130,6 +143,8 @@ void SimLine::readProgramSide()
     // A single wire carries the sender's own bytes back to it.
     if (mConfig.singleWire)
         writeAll(mProgramSide->masterFd(), data);
+    if (mConfig.paced)
+        occupyLine(data.size());
 
     QByteArray forward;
     for (const char byte : data) {
@@ -227,7 +242,10 @@ void SimLine::readDeviceSide()
             emit frameSent(mFromDevice.lastFrame());
         }
     }
-    writeAll(mProgramSide->masterFd(), forward);
+    if (mConfig.paced)
+        sendPaced(forward);
+    else
+        writeAll(mProgramSide->masterFd(), forward);
 }
 
 // What actually goes on the line for one byte of the device's output.
@@ -252,6 +270,51 @@ QByteArray SimLine::faultsOnDeviceByte(const FrameTracker::Step &step, char byte
         return QByteArray(1, char(~byte));
     }
     return QByteArray(1, byte);
+}
+
+qint64 SimLine::characterNs() const
+{
+    const int baud = std::max(programLineSpeed(), 1);
+    return BitsPerCharacter * NsPerSecond / baud;
+}
+
+// The program's bytes hold the wire from when they arrive, or from when the wire is free again.
+void SimLine::occupyLine(qsizetype characters)
+{
+    const qint64 start = std::max(mLineClock.nsecsElapsed(), mLineFreeNs);
+    mLineFreeNs = start + characters * characterNs();
+}
+
+// Each byte of the device follows the one before it on the wire, after whatever holds the wire now.
+void SimLine::sendPaced(const QByteArray &data)
+{
+    if (data.isEmpty())
+        return;
+    const qint64 character = characterNs();
+    qint64 due = std::max(mLineClock.nsecsElapsed(), mLineFreeNs);
+    for (const char byte : data) {
+        due += character;
+        mPaced.append({due, byte});
+    }
+    mLineFreeNs = due;
+    if (!mPacer->isActive())
+        deliverDue();
+}
+
+void SimLine::deliverDue()
+{
+    const qint64 now = mLineClock.nsecsElapsed();
+    QByteArray due;
+    qsizetype count = 0;
+    while (count < mPaced.size() && mPaced[count].dueNs <= now)
+        due.append(mPaced[count++].byte);
+    mPaced.remove(0, count);
+    writeAll(mProgramSide->masterFd(), due);
+    if (!mPaced.isEmpty()) {
+        // Rounded up, so that no byte arrives before its time.
+        const qint64 waitNs = mPaced.first().dueNs - now;
+        mPacer->start(int((waitNs + 999999) / 1000000));
+    }
 }
 
 // A 138 or 139 answer with one record more than the device's stack can send: its byte count and its

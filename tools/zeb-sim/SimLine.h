@@ -5,6 +5,8 @@
 #include "tools/zeb-sim/SimConfig.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -14,6 +16,7 @@
 
 class PseudoTerminal;
 class QSocketNotifier;
+class QTimer;
 
 namespace BootSim {
 class BootTarget;
@@ -71,6 +74,11 @@ private:
     QByteArray extraVariableOnDeviceBytes(const FrameTracker::Step &step, const QByteArray &bytes, QString *note);
     static void writeAll(int fd, const QByteArray &data);
     static bool isDeviceCommand(std::uint8_t command);
+    // Pacing: the line is one wire that carries a character in 11 bit times at the program's rate.
+    qint64 characterNs() const;
+    void occupyLine(qsizetype characters);
+    void sendPaced(const QByteArray &data);
+    void deliverDue();
 
     SimConfig mConfig;
     FrameLog *mLog;
@@ -94,6 +102,15 @@ private:
     std::uint8_t mChecksumDelta = 0;
     bool mLinkPlaced = false;
     QString mSentNote;
+
+    struct PacedByte {
+        qint64 dueNs;
+        char byte;
+    };
+    QElapsedTimer mLineClock;
+    qint64 mLineFreeNs = 0;
+    QList<PacedByte> mPaced;
+    QTimer *mPacer = nullptr;
 };
 
 } // namespace ZebSim

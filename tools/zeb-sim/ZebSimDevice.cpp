@@ -309,6 +309,17 @@ void ZebSimDevice::prepareReply(PARLINK_Session *request)
     default:
         break;
     }
+    if (command == Session::PARLINK_ENUM_SESSION_COMMAND_130 && mConfig.faults.shortReads > 0
+        && fields.value(QStringLiteral("Status Low")).toInt() == 0) {
+        // The reply's length follows the request's "BytesToRead", so asking for less here makes a
+        // sound frame that carries fewer bytes than the program asked for.
+        const int asked130 = asked.value(QStringLiteral("BytesToRead")).toInt();
+        asked[QStringLiteral("BytesToRead")] = std::max(0, asked130 - mConfig.faults.shortReads);
+        request->setDataForCommand(command, asked);
+        mLog.note(QStringLiteral("fault: read of %1 bytes answered with %2")
+                      .arg(asked130)
+                      .arg(asked.value(QStringLiteral("BytesToRead")).toInt()));
+    }
     mReply->setDataForCommand(command, fields);
     emit requestReceived(int(command));
 }

@@ -1,0 +1,46 @@
+#include "application/components/ConnectCommand.h"
+
+namespace Thg::Tilo::Components {
+
+using Thg::Tilo::Communication::Comport;
+using Thg::Tilo::Communication::Device;
+using Thg::Tilo::Communication::DeviceService;
+
+ConnectCommand::ConnectCommand(ConnectedDeviceContext &context, DeviceService &service, Comport comPort,
+                               bool deviceIdentification, QObject *parent)
+    : SimpleConnectedDeviceCommand(context, service, parent), mComPort(std::move(comPort)),
+      mDeviceIdentification(deviceIdentification)
+{
+    connect(this, &ConnectCommand::connectToDevice, &service, &DeviceService::start);
+}
+
+QString ConnectCommand::getDescription() const
+{
+    return tr("Connecting to device");
+}
+
+bool ConnectCommand::checkPreconditions()
+{
+    if (!mContext.isDeviceConnected())
+        return true;
+    error(tr("Device already connected"), System::Device, false);
+    return false;
+}
+
+void ConnectCommand::doConnect()
+{
+    SimpleConnectedDeviceCommand::doConnect();
+    connect(&mService, &DeviceService::foundDevice, this, [this](const Device &device) {
+        if (!isRunning())
+            return;
+        emit deviceFound(device);
+        finish();
+    });
+}
+
+void ConnectCommand::doExecute()
+{
+    emit connectToDevice(mComPort, mDeviceIdentification, QPrivateSignal());
+}
+
+} // namespace Thg::Tilo::Components
