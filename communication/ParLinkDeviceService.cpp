@@ -3,6 +3,7 @@
 #include "communication/MetaTypes.h"
 #include "communication/ReadDataDecoder.h"
 #include "communication/TransferPlan.h"
+#include "communication/internal/Bootloader.h"
 #include "communication/internal/FirstContact.h"
 #include "communication/internal/Parameter.h"
 #include "communication/internal/Port.h"
@@ -38,6 +39,7 @@ ParLinkDeviceService::ParLinkDeviceService(QObject *parent, int responseTimeoutM
     mSysCommand = new SysCommand(this, mFacade, mPort, ClosePortWhenFinished::No, responseTimeoutMs);
     mParameter = new Internal::Parameter(this, mFacade, mPort, ClosePortWhenFinished::No, responseTimeoutMs);
     mValues = new Values(this, mFacade, mPort, ClosePortWhenFinished::No, responseTimeoutMs);
+    mBootloader = new Internal::Bootloader(this, mFacade, mPort, responseTimeoutMs);
 
     // What each job reports, as the service reports it. Everything lives on one thread: direct calls.
     const auto reportsOf = [this](Internal::Default *job) {
@@ -101,6 +103,10 @@ ParLinkDeviceService::ParLinkDeviceService(QObject *parent, int responseTimeoutM
         emit warning(deviceStatusWarning(sample));
         emit sampleReceived(sample);
     });
+
+    reportsOf(mBootloader);
+    connect(mBootloader, &Internal::Default::error, this, &DeviceService::error);
+    connect(mBootloader, &Internal::Bootloader::success, this, &DeviceService::success);
 }
 
 ParLinkDeviceService::~ParLinkDeviceService() = default;
@@ -276,15 +282,12 @@ QString ParLinkDeviceService::deviceStatusWarning(const Slots &record)
     return tr("Device status: 0x%1 (%2)").arg(QString::number(record.status, 16), joined);
 }
 
-void ParLinkDeviceService::upload(Address::Type, const Device &, BootloaderType, const QString &, bool, bool)
+// The job refuses, in this order: an update under way, no file name, a loader type without a client.
+void ParLinkDeviceService::upload(Address::Type type, const Device &dev, BootloaderType blType, const QString &fileName,
+                                  bool rescueMode, bool leavePortOpenOnError)
 {
-    refuseNotAvailable(QT_TR_NOOP("Firmware upload is not available."));
-}
-
-void ParLinkDeviceService::refuseNotAvailable(const char *sourceText)
-{
-    emit log(LogLevel::Error, QString::fromLatin1(sourceText));
-    emit error(tr(sourceText));
+    mBootloader->start(type, dev, Internal::Bootloader::Type(std::uint8_t(blType)), fileName, rescueMode,
+                       leavePortOpenOnError);
 }
 
 } // namespace Thg::Tilo::Communication

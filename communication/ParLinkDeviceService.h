@@ -14,6 +14,7 @@ class PARLINK;
 namespace Thg::Tilo::Communication {
 
 namespace Internal {
+class Bootloader;
 class FirstContact;
 class Parameter;
 class Port;
@@ -93,8 +94,6 @@ public slots:
     static QString deviceStatusWarning(const Thg::Tilo::Communication::Slots &record);
 
 private:
-    // An operation whose job this service does not have yet.
-    void refuseNotAvailable(const char *sourceText);
     // Why a transfer of `chunks` is refused before anything is sent; nullptr when it may go.
     const char *transferRefusal(const std::optional<Internal::Chunks<50>> &chunks, bool reading) const;
     // Decodes the bytes of the read in flight and reports them.
@@ -111,6 +110,7 @@ private:
     Internal::SysCommand *mSysCommand = nullptr;
     Internal::Parameter *mParameter = nullptr;
     Internal::Values *mValues = nullptr;
+    Internal::Bootloader *mBootloader = nullptr;
 };
 
 } // namespace Thg::Tilo::Communication

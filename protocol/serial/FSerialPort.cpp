@@ -308,11 +308,17 @@ void FSerialPort::errorOccurred(QSerialPort::SerialPortError error)
 
 bool FSerialPort::applySettings(int baudRate, DataBits dataBits, Parity parity, StopBits stopBits, FlowControl flow)
 {
-    return mPort->setBaudRate(baudRate, QSerialPort::AllDirections)
-        && mPort->setDataBits(QSerialPort::DataBits(dataBits))
-        && mPort->setParity(QSerialPort::Parity(parity))
-        && mPort->setStopBits(QSerialPort::StopBits(stopBits))
-        && mPort->setFlowControl(QSerialPort::FlowControl(flow));
+    // A setting the port holds already is left as it is: a pseudo-terminal keeps no parity, and the
+    // system refuses to set it to the same parity a second time.
+    const auto keep = [](auto held, auto wanted) { return held == wanted; };
+    return (keep(mPort->baudRate(), qint32(baudRate)) || mPort->setBaudRate(baudRate, QSerialPort::AllDirections))
+        && (keep(mPort->dataBits(), QSerialPort::DataBits(dataBits))
+            || mPort->setDataBits(QSerialPort::DataBits(dataBits)))
+        && (keep(mPort->parity(), QSerialPort::Parity(parity)) || mPort->setParity(QSerialPort::Parity(parity)))
+        && (keep(mPort->stopBits(), QSerialPort::StopBits(stopBits))
+            || mPort->setStopBits(QSerialPort::StopBits(stopBits)))
+        && (keep(mPort->flowControl(), QSerialPort::FlowControl(flow))
+            || mPort->setFlowControl(QSerialPort::FlowControl(flow)));
 }
 
 int FSerialPort::currentBitsPerCharacter() const

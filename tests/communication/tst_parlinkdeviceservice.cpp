@@ -35,7 +35,6 @@ private slots:
     void abort_withNothingRunning_reportsTheDisconnection();
     void sysCommandSuccess_becomesTheSignalOfItsCommand_data();
     void sysCommandSuccess_becomesTheSignalOfItsCommand();
-    void operationsNotAvailableYet_answerWithAnError();
     void parameterJobSuccess_isSuccessWriting();
     void readValue_isDecodedFromTheSortedReadLists();
     void parameterJobError_emptiesTheReadLists();
@@ -80,18 +79,6 @@ void TestParLinkDeviceService::sysCommandSuccess_becomesTheSignalOfItsCommand()
     });
     QVERIFY(h.recorder().waitFor("successDisconnecting"));
     QCOMPARE(h.recorder().outcomes(), signalled + QStringList{"successDisconnecting"});
-}
-
-void TestParLinkDeviceService::operationsNotAvailableYet_answerWithAnError()
-{
-    ServiceHarness h;
-    const Device dev;
-    h.call([dev](ParLinkDeviceService *s) {
-        s->upload(Address::Type::Device, dev, BootloaderType::TIVA, "firmware.txt", false, false);
-    });
-    QVERIFY(h.recorder().waitFor("error", 1));
-    QCOMPARE(h.recorder().errors(), (QStringList{"Firmware upload is not available."}));
-    QCOMPARE(h.recorder().logEntries(LogLevel::Error), h.recorder().errors());
 }
 
 void TestParLinkDeviceService::parameterJobSuccess_isSuccessWriting()

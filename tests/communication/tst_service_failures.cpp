@@ -25,10 +25,10 @@ void TestServiceFailures::silentDevice_isNotFound()
 
     QVERIFY(!h.connectDevice());
     QCOMPARE(h.recorder().errors(), QStringList{"Could not find the device -> timeout!"});
-    // The Session logs its time-out after the job has reported it.
+    // The Session logs its time-out after the job has reported it, and the job's reset follows its error.
     QTRY_VERIFY_WITH_TIMEOUT(h.recorder().logEntries(LogLevel::Error).contains("Device didn't answer in time!"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(h.recorder().progress().last(), 0, 5000);
     QCOMPARE(h.recorder().outcomes(), QStringList{"error"});
-    QCOMPARE(h.recorder().progress().last(), 0);
     QCOMPARE(h.device()->commandsReceived(), QList<int>{137});
 }
 

@@ -75,6 +75,12 @@ ParsedOptions parseOptions(const QStringList &arguments)
         "description does. Runs until it is interrupted."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
+    const QCommandLineOption bootLoader(QStringLiteral("bootloader"),
+        QStringLiteral("Start the boot loader of <family> (tiva or msp432) when command 133 is acknowledged; "
+                       "the line then carries it, with the echo of every byte, until it is told to restart, "
+                       "and PARLINK again after that."),
+        QStringLiteral("family"));
+    parser.addOption(bootLoader);
     const QCommandLineOption link(QStringLiteral("link"),
         QStringLiteral("Also place a symbolic link to the serial side at <path> (replaced if it is a link)."),
         QStringLiteral("path"));
@@ -200,6 +206,15 @@ ParsedOptions parseOptions(const QStringList &arguments)
     config.singleWire = parser.isSet(singleWire);
     config.linkPath = parser.value(link);
     config.logPath = parser.value(log);
+    if (parser.isSet(bootLoader)) {
+        const QString family = parser.value(bootLoader);
+        if (family == QLatin1String("tiva"))
+            config.bootLoader.family = BootLoaderPlan::Family::Tiva;
+        else if (family == QLatin1String("msp432"))
+            config.bootLoader.family = BootLoaderPlan::Family::Msp432;
+        else
+            return fail(QStringLiteral("bootloader"), family);
+    }
 
     FaultPlan &faults = config.faults;
     if (parser.isSet(wrongChecksum)) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tools/boot-sim/Msp432Target.h"
+#include "tools/boot-sim/TivaTarget.h"
 #include "tools/zeb-sim/MeasuredValues.h"
 
 #include <QByteArray>
@@ -24,6 +26,15 @@ struct FaultPlan {
     int shortReads = 0;              // every read (130) is answered with this many bytes fewer than asked
 };
 
+// The boot loader the device starts when it acknowledges command 133, with its faults. The device
+// plays it until the boot loader has been told to restart, then speaks PARLINK again.
+struct BootLoaderPlan {
+    enum class Family { None, Tiva, Msp432 };
+    Family family = Family::None;
+    BootSim::TivaFaults tivaFaults;
+    BootSim::Msp432Faults msp432Faults;
+};
+
 // Everything the simulated device is: its identity as the built-in description describes it, its
 // line behaviour and its faults.
 struct SimConfig {
@@ -42,6 +53,7 @@ struct SimConfig {
     QString logPath;
     FaultPlan faults;
     MeasuredValues measured;
+    BootLoaderPlan bootLoader;
 };
 
 // Parses the command line of zeb-sim (arguments()[0] is the program). On failure the result is empty

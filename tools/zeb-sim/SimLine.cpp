@@ -1,6 +1,7 @@
 #include "tools/zeb-sim/SimLine.h"
 
 #include "tests/support/PseudoTerminal.h"
+#include "tools/boot-sim/BootTarget.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -132,6 +133,10 @@ int SimLine::deviceLineSpeed() const
 
 void SimLine::readProgramSide()
 {
+    if (mBootTarget) {
+        playBootLoader();
+        return;
+    }
     const QByteArray data = readAvailable(mProgramSide->masterFd());
     if (data.isEmpty())
         return;
@@ -189,6 +194,31 @@ void SimLine::readProgramSide()
         }
     }
     writeAll(mDeviceSide->masterFd(), forward);
+}
+
+void SimLine::startBootLoader(BootSim::BootTarget *target)
+{
+    mBootTarget = target;
+    mBootTargetResets = target ? target->resets() : 0;
+    if (mLog && target)
+        mLog->note(QStringLiteral("boot loader started"));
+}
+
+// Whatever a client writes on a boot loader's line is half duplex, so the echo comes back whether the
+// line is single-wire or not; echo and answer go in one write, in the order the line carries them.
+void SimLine::playBootLoader()
+{
+    const QByteArray data = readAvailable(mProgramSide->masterFd());
+    if (data.isEmpty())
+        return;
+    const QByteArray answer = mBootTarget->receive(data);
+    writeAll(mProgramSide->masterFd(), data + answer);
+    if (mBootTarget->resets() == mBootTargetResets)
+        return;
+    mBootTarget = nullptr;
+    if (mLog)
+        mLog->note(QStringLiteral("boot loader restarted: PARLINK again"));
+    emit bootLoaderLeft();
 }
 
 // A device answers the commands of its protocol, 128 to 143, and nothing else: a frame for any other

@@ -18,6 +18,10 @@ class PseudoTerminal;
 class QSocketNotifier;
 class QTimer;
 
+namespace BootSim {
+class BootTarget;
+}
+
 namespace ZebSim {
 
 // The serial line between a program and the simulated device. Two pseudo-terminal pairs: the program
@@ -48,14 +52,23 @@ public:
     int wakeUpsReceived() const { return mWakeUp.wakeUpsSeen(); }
     int burstAcknowledgesReceived() const { return mAcknowledges; }
 
+    // From now on the line carries the program's bytes to `target` (not owned) and brings back their
+    // echo followed by the target's answer, until the target has been told to restart; then the
+    // device's PARLINK again.
+    void startBootLoader(BootSim::BootTarget *target);
+    bool inBootLoader() const { return mBootTarget != nullptr; }
+
 signals:
     // The five address bytes of a request, before the device's stack receives them (direct only).
     void requestAddressSeen(const QByteArray &address);
     void frameReceived(const QByteArray &frame);
     void frameSent(const QByteArray &frame);
+    // The boot loader has restarted: the device runs its firmware again.
+    void bootLoaderLeft();
 
 private:
     void readProgramSide();
+    void playBootLoader();
     void readDeviceSide();
     QByteArray faultsOnDeviceByte(const FrameTracker::Step &step, char byte, QString *note);
     QByteArray extraVariableOnDeviceBytes(const FrameTracker::Step &step, const QByteArray &bytes, QString *note);
@@ -69,6 +82,8 @@ private:
 
     SimConfig mConfig;
     FrameLog *mLog;
+    BootSim::BootTarget *mBootTarget = nullptr;
+    int mBootTargetResets = 0;
     std::unique_ptr<PseudoTerminal> mProgramSide;
     std::unique_ptr<PseudoTerminal> mDeviceSide;
     QSocketNotifier *mProgramNotifier = nullptr;

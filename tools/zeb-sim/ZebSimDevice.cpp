@@ -2,6 +2,9 @@
 
 #include "tools/zeb-sim/SimLine.h"
 
+#include "tools/boot-sim/Msp432Target.h"
+#include "tools/boot-sim/TivaTarget.h"
+
 #include "protocol/parlink/PARLINK.h"
 #include "protocol/parlink/PARLINK_SLAVE_AppLayer.h"
 #include "protocol/parlink/PARLINK_SessionInfo.h"
@@ -69,6 +72,30 @@ bool ZebSimDevice::start(QString *error)
     if (!mLine->open(error))
         return false;
     connect(mLine, &SimLine::requestAddressSeen, this, &ZebSimDevice::routeRequest, Qt::DirectConnection);
+    switch (mConfig.bootLoader.family) {
+    case BootLoaderPlan::Family::Tiva:
+        mBootTarget = std::make_unique<BootSim::TivaTarget>(mConfig.bootLoader.tivaFaults);
+        break;
+    case BootLoaderPlan::Family::Msp432:
+        mBootTarget = std::make_unique<BootSim::Msp432Target>(mConfig.bootLoader.msp432Faults);
+        break;
+    case BootLoaderPlan::Family::None:
+        break;
+    }
+    // Only once its answer to 133 is on the line does the device leave for its boot loader.
+    connect(mLine, &SimLine::frameSent, this, [this] {
+        if (!mBootLoaderRequested)
+            return;
+        mBootLoaderRequested = false;
+        mLine->startBootLoader(mBootTarget.get());
+        emit bootLoaderStarted();
+    }, Qt::DirectConnection);
+    connect(mLine, &SimLine::bootLoaderLeft, this, [this] {
+        mMemory.restart();
+        ++mRestarts;
+        mLog.note(QStringLiteral("device restarted"));
+        emit bootLoaderLeft();
+    });
 
     mStack = new PARLINK(this);
     connect(mStack->slaveLayer(), &PARLINK_SLAVE_AppLayer::sessionRequestDecoded, this, &ZebSimDevice::prepareReply,
@@ -110,6 +137,11 @@ QString ZebSimDevice::portPath() const
 int ZebSimDevice::programLineSpeed() const
 {
     return mLine ? mLine->programLineSpeed() : -1;
+}
+
+bool ZebSimDevice::inBootLoader() const
+{
+    return mLine && mLine->inBootLoader();
 }
 
 int ZebSimDevice::framesReceived() const
@@ -224,6 +256,9 @@ void ZebSimDevice::prepareReply(PARLINK_Session *request)
     }
     case Session::PARLINK_ENUM_SESSION_COMMAND_132:
         mMemory.takeOver(mSpace);
+        break;
+    case Session::PARLINK_ENUM_SESSION_COMMAND_133:
+        mBootLoaderRequested = mBootTarget != nullptr;
         break;
     case Session::PARLINK_ENUM_SESSION_COMMAND_134:
         fields[QStringLiteral("DiagValue")] = 0;

@@ -10,9 +10,15 @@
 #include <QHash>
 #include <QObject>
 
+#include <memory>
+
 class PARLINK;
 class PARLINK_SessionInfo;
 class QTimer;
+
+namespace BootSim {
+class BootTarget;
+}
 
 namespace ZebSim {
 
@@ -22,6 +28,8 @@ class SimLine;
 // V02.11, sub-device V02.00) behind a pseudo-terminal, answering through our own PARLINK stack in the
 // slave role. It keeps a parameter memory per address type that 131 writes, 130 reads back, 132 takes
 // over and 143 acts on, streams measured values in burst mode, and injects the faults of its plan.
+// With a boot loader in its plan, an acknowledged 133 hands the line to that boot loader until it
+// restarts.
 class ZebSimDevice : public QObject {
     Q_OBJECT
 public:
@@ -53,10 +61,16 @@ public:
     QList<int> commandsReceived() const { return mCommands; }
     // The answers to 138 and 139 so far.
     int measuredAnswers() const { return mMeasuredAnswers; }
+    // The boot loader of the plan (null without one), with the flash as written; and whether the
+    // device runs it now, between an acknowledged 133 and the boot loader's restart.
+    BootSim::BootTarget *bootTarget() const { return mBootTarget.get(); }
+    bool inBootLoader() const;
 
 signals:
     void ready();
     void requestReceived(int command);
+    void bootLoaderStarted();
+    void bootLoaderLeft();
 
 private:
     void routeRequest(const QByteArray &address);
@@ -70,6 +84,9 @@ private:
     FrameLog mLog;
     ParameterMemory mMemory;
     SimLine *mLine = nullptr;
+    std::unique_ptr<BootSim::BootTarget> mBootTarget;
+    // The answer to an acknowledged 133 is under way; once it is out, the boot loader runs.
+    bool mBootLoaderRequested = false;
     PARLINK *mStack = nullptr;
     PARLINK_Session *mReply = nullptr;
     QTimer *mMeasuring = nullptr;

@@ -136,7 +136,8 @@ void TestMsp432Flash::targetFaults_endTheUpdate()
     rig.download(BootloaderHandler::FAMILY_MSP432, mImage);
     QVERIFY(rig.waitForEnd(MSP432::ConnectPauseMs + MSP432::ReplyTimeoutMs + WaitMs));
     QCOMPARE(rig.errorTexts(), QStringList{error});
-    QCOMPARE(rig.stateTexts().last(), QStringLiteral("Error occurred"));
+    // The client's state follows its error through the handler's thread.
+    QTRY_COMPARE_WITH_TIMEOUT(rig.stateTexts().last(), QStringLiteral("Error occurred"), WaitMs);
     settle();
     QCOMPARE(target.commandsReceived(), packets);
     QCOMPARE(target.resets(), 0);

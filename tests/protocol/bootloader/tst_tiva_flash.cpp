@@ -122,7 +122,8 @@ void TestTivaFlash::targetFaults_endTheUpdate()
     rig.download(BootloaderHandler::FAMILY_TIVA, mImage);
     QVERIFY(rig.waitForEnd(Tiva::ReplyTimeoutMs + WaitMs));
     QCOMPARE(rig.errorTexts(), QStringList{error});
-    QCOMPARE(rig.stateTexts().last(), QStringLiteral("Error occurred"));
+    // The client's state follows its error through the handler's thread.
+    QTRY_COMPARE_WITH_TIMEOUT(rig.stateTexts().last(), QStringLiteral("Error occurred"), WaitMs);
     QVERIFY(!rig.stateTexts().contains(Successful));
     settle();
     QCOMPARE(target.commandsReceived(), packets);

@@ -590,6 +590,12 @@ void TestFSerialPort::changeSettings_whileOpen_andClosed()
     mPort->getCurrentBaudrate(&baud);
     QCOMPARE(baud, 115200u);
     QCOMPARE(mPeer->lineSpeed(), 115200);
+
+    // A retry of a firmware update asks for the same settings again.
+    mPort->changeSettings(115200, FSerialPort::Data8, FSerialPort::EvenParity, FSerialPort::OneStop,
+                          FSerialPort::NoFlowControl);
+    QCOMPARE(changed.size(), 2);
+    QCOMPARE(errors(portErrors), QList<QSerialPort::SerialPortError>{QSerialPort::NotOpenError});
 }
 
 void TestFSerialPort::repeatSending_startsAndStops()

@@ -1,0 +1,95 @@
+// Firmware updates through the device service that fail in the boot loader, end to end: the error,
+// the port given back to the link layer and closed, and the target left in its boot loader.
+
+#include "tests/communication/FirmwareTestSupport.h"
+
+#include <QtTest>
+
+using namespace Thg::Tilo::Communication;
+using namespace FirmwareTest;
+
+Q_DECLARE_METATYPE(ZebSim::BootLoaderPlan)
+
+class TestServiceFirmwareFailures : public QObject {
+    Q_OBJECT
+private slots:
+    void bootLoaderFailure_givesThePortBackAndClosesIt_data();
+    void bootLoaderFailure_givesThePortBackAndClosesIt();
+
+private:
+    BootloaderTest::FirmwareFiles mFiles;
+};
+
+void TestServiceFirmwareFailures::bootLoaderFailure_givesThePortBackAndClosesIt_data()
+{
+    QTest::addColumn<ZebSim::BootLoaderPlan>("plan");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<int>("packets");
+    const QByteArray tiva = section(TivaAddress, tivaImage()) + "q\r\n";
+    const QByteArray msp432 = section(Msp432Address, msp432Image()) + "q\r\n";
+
+    ZebSim::BootLoaderPlan plan;
+    plan.family = Family::Tiva;
+    plan.tivaFaults.silentOnPacket = 1;
+    QTest::newRow("Tiva silent") << plan << tiva << "Bootloader: Device did not answer in time" << 1;
+    plan = {};
+    plan.family = Family::Tiva;
+    plan.tivaFaults.nakOnPacket = 1;
+    QTest::newRow("Tiva refuses the ping") << plan << tiva << "Bootloader: No response from device" << 1;
+    plan = {};
+    plan.family = Family::Msp432;
+    plan.msp432Faults.silentOnPacket = 3;
+    QTest::newRow("MSP432 leaves the erase unanswered") << plan << msp432 << "Bootloader: Device did not answer in time"
+                                                        << 3;
+    // Refused before anything is sent: data before the first address line.
+    plan = {};
+    plan.family = Family::Tiva;
+    QTest::newRow("file without an address") << plan << QByteArray("01 02 03\r\nq\r\n") << "Bootloader: File is invalid"
+                                             << 0;
+}
+
+void TestServiceFirmwareFailures::bootLoaderFailure_givesThePortBackAndClosesIt()
+{
+    QFETCH(ZebSim::BootLoaderPlan, plan);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, error);
+    QFETCH(int, packets);
+    QVERIFY(mFiles.isValid());
+    const QString fileName = mFiles.write(QString("%1.txt").arg(QTest::currentDataTag()), file);
+    ServiceHarness h(ResponseTimeoutMs);
+    ZebSim::SimConfig config;
+    config.bootLoader = plan;
+    ZEB_START_SIM(h, config);
+    const std::optional<Device> found = h.connectDevice();
+    QVERIFY(found);
+    h.recorder().clear();
+
+    QVERIFY(upload(h, *found, typeOf(plan.family), fileName));
+    QCOMPARE(h.recorder().errors(), QStringList{error});
+    QCOMPARE(h.recorder().outcomes(), QStringList{"error"});
+    QVERIFY(h.recorder().logEntries(LogLevel::Error).contains(error));
+    // The progress goes back to 0 right after the error.
+    QTRY_COMPARE_WITH_TIMEOUT(h.recorder().progress().last(), 0, 5000);
+
+    // Closed through the link layer, which therefore holds the port again.
+    QTRY_VERIFY_WITH_TIMEOUT(logFrom(h.recorder(), error).contains("Com port is closed"), 5000);
+    QVERIFY(logFrom(h.recorder(), error).contains("Com port will be closed"));
+    h.recorder().quietFor(300);
+    QCOMPARE(h.recorder().outcomes(), QStringList{"error"});
+    QCOMPARE(h.device()->bootTarget()->commandsReceived(), packets);
+    QCOMPARE(h.device()->bootTarget()->resets(), 0);
+    QVERIFY(h.device()->inBootLoader());
+
+    // A start without identification opens the port again: the link layer hears it open.
+    h.recorder().clear();
+    const Comport port = h.comport();
+    h.call([port](ParLinkDeviceService *s) { s->start(port, false); });
+    QVERIFY(h.recorder().waitForAnyAfter(0, {"foundDevice", "error"}));
+    QCOMPARE(h.recorder().outcomes(), QStringList{"foundDevice"});
+    QCOMPARE(h.recorder().foundDevices().first().Name, bootloaderDeviceName);
+    QVERIFY(h.recorder().logEntries().contains("Com port is open"));
+}
+
+QTEST_GUILESS_MAIN(TestServiceFirmwareFailures)
+#include "tst_service_firmware_failures.moc"
