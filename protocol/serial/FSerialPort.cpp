@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QMetaType>
 #include <QSerialPortInfo>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 #include <QtDebug>
@@ -166,6 +167,7 @@ void FSerialPort::setNewBaudrate(uint ulBaudrate, bool *bSuccess)
             // Only what arrived at the old rate is garbage; output already handed over must still
             // leave, or the tail of a reply sent at the old rate would be lost.
             mPort->clear(QSerialPort::Input);
+            dropStaleReadReadiness();
             emit log(QStringLiteral("Changed baudrate ") + QString::number(ulBaudrate));
         } else {
             emit log(QStringLiteral("Could not change baudrate"));
@@ -349,6 +351,8 @@ void FSerialPort::waitForPendingOutput(qint64 lineUs)
         if (!mPort->waitForBytesWritten(int(std::max<qint64>(1, boundMs - elapsed.elapsed()))))
             break;
     }
+    // The wait also reads what arrives meanwhile.
+    dropStaleReadReadiness();
 }
 
 // On a single-wire line this write's echo follows whatever the line delivered before it. Bytes that
@@ -365,6 +369,25 @@ void FSerialPort::takeInputArrivedBeforeWrite()
     if (mPort->error() == QSerialPort::TimeoutError)
         mPort->clearError();
     mPollingInput = false;
+    dropStaleReadReadiness();
+}
+
+// This thread's event loop polls the line before it runs the queued calls it found waiting, and only
+// then reports the line readable. When one of those calls has read or discarded the input meanwhile
+// (the polls and waits of a single-wire write, the discard after a baud-rate change), QSerialPort
+// reads nothing on that report and takes it for a failed read, naming whatever errno the thread left
+// behind: a sound line is reported broken or, after EAGAIN or EIO, is not read any more at all.
+// Switching the port's read notifier (a child of the port) off and on drops the stale report; input
+// that still waits is seen at the next poll. Where QSerialPort has no socket notifier, this does nothing.
+void FSerialPort::dropStaleReadReadiness()
+{
+    const auto notifiers = mPort->findChildren<QSocketNotifier *>(Qt::FindDirectChildrenOnly);
+    for (QSocketNotifier *notifier : notifiers) {
+        if (notifier->type() == QSocketNotifier::Read && notifier->isEnabled()) {
+            notifier->setEnabled(false);
+            notifier->setEnabled(true);
+        }
+    }
 }
 
 void FSerialPort::closeIfOpen()

@@ -90,6 +90,7 @@ private:
     bool writeAll(const QByteArray &data);
     void waitForPendingOutput(qint64 lineUs);
     void takeInputArrivedBeforeWrite();
+    void dropStaleReadReadiness();
     void closeIfOpen();
 
     QSerialPort *mPort = nullptr;

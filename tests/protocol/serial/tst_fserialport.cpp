@@ -78,6 +78,8 @@ private slots:
     void dtrAndRts_failOnPty_withTextsAndNoConfirmation();
     void echoesOfBackToBackWrites_areAllRemoved();
     void singleWireWrite_afterAnAnswerArrived_leavesTheAnswerWhole();
+    void inputTakenByAQueuedCall_isNoReadError_data();
+    void inputTakenByAQueuedCall_isNoReadError();
     void newBaudrate_isSeenByPeer();
     void newBaudrate_fromOtherThread_throughBlockingCall();
     void newBaudrate_onClosedPort_failsWithoutTouchingAnything();
@@ -442,6 +444,51 @@ void TestFSerialPort::singleWireWrite_afterAnAnswerArrived_leavesTheAnswerWhole(
     QTRY_COMPARE_WITH_TIMEOUT(joined(received), QByteArray("answer"), WaitMs);
     QTest::qWait(50);
     QCOMPARE(joined(received), QByteArray("answer"));
+    QCOMPARE(errors.size(), 0);
+}
+
+void TestFSerialPort::inputTakenByAQueuedCall_isNoReadError_data()
+{
+    QTest::addColumn<bool>("baudRateChange");
+    QTest::addColumn<QByteArray>("delivered");
+    QTest::newRow("single-wire write reads it") << false << QByteArray("answermore");
+    QTest::newRow("baud-rate change discards it") << true << QByteArray("more");
+}
+
+void TestFSerialPort::inputTakenByAQueuedCall_isNoReadError()
+{
+    QFETCH(bool, baudRateChange);
+    QFETCH(QByteArray, delivered);
+    REQUIRE_PTY(115200);
+    QSignalSpy received(mPort.get(), &FSerialPort::newDataReadyFromPort);
+    QSignalSpy errors(mPort.get(), &FSerialPort::errorOccuredOnPort);
+    // The baud rate changes after an answer on a line without echo.
+    mPort->writeDataToPort(QByteArray("request"), !baudRateChange);
+    QVERIFY(mPeer->waitForReceived(7, WaitMs));
+    // The call is queued, as the link layer and the boot-loader clients make it, and the input already
+    // waits in the line: the event loop sees the line readable, then runs the call, which takes the
+    // input before the loop reports it.
+    QMetaObject::invokeMethod(
+        mPort.get(),
+        [port = mPort.get(), baudRateChange] {
+            if (baudRateChange) {
+                bool changed = false;
+                port->setNewBaudrate(9600, &changed);
+            } else {
+                port->writeDataToPort(QByteArray("PARL"), true);
+            }
+        },
+        Qt::QueuedConnection);
+    const QByteArray waiting = baudRateChange ? QByteArray("answer") : QByteArray("requestanswer");
+    QVERIFY(mPeer->write(waiting));
+    QVERIFY(waitPendingForProgram(*mPeer, int(waiting.size())));
+    if (baudRateChange)
+        QTRY_COMPARE_WITH_TIMEOUT(mPeer->lineSpeed(), 9600, WaitMs);
+    else
+        QTRY_COMPARE_WITH_TIMEOUT(mPeer->receivedSize(), 11, WaitMs);
+    QVERIFY(mPeer->write(baudRateChange ? "more" : "PARLmore"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(joined(received), delivered, WaitMs);
     QCOMPARE(errors.size(), 0);
 }
 
