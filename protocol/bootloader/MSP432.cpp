@@ -259,4 +259,12 @@ void MSP432::errorOccurredOnInterface(QSerialPort::SerialPortError error)
         setError(code);
 }
 
-void MSP432::dataWrittenToInterface() {}
+void MSP432::dataWrittenToInterface()
+{
+    // Synchronisation bytes handed to the port before the acknowledge was seen still leave after it
+    // when the port's thread is slow, and the target answers each of them with 0x00. The pause runs
+    // from the last of them, so that those answers arrive during it and are not taken for the start
+    // of the first password's reply. Nothing but those bytes is written while the pause runs.
+    if (mState == BLSTATE_CONNECTED && mConnectTimer->isActive())
+        mConnectTimer->start(ConnectPauseMs);
+}

@@ -48,8 +48,9 @@ private:
 
     QTimer *mReplyTimer = nullptr;
     QTimer *mRepeatTimer = nullptr;
-    // The pause between the target's acknowledge and the first password. One timer, so that a new
-    // download or an error cancels the pause of the previous one.
+    // The pause between the target's acknowledge (or the last synchronisation byte's leaving the
+    // port, when that comes later) and the first password. One timer, so that a new download or an
+    // error cancels the pause of the previous one.
     QTimer *mConnectTimer = nullptr;
     QByteArray mRepeatBuffer;
     int mRepeatsLeft = 0;

@@ -37,6 +37,7 @@ private slots:
 
     void settings_are115200Even8N1HalfDuplex();
     void acknowledgeAfterTheThirdSync_stopsTheRepeatsAndConnectsASecondLater();
+    void syncByteLeavingAfterTheAcknowledge_restartsThePause();
     void noAcknowledge_elevenSyncBytesThenTimeout();
     void noiseAfterTheLastSync_stillTimesOut();
     void errorDuringThePause_sendsNothingAfterwards();
@@ -150,6 +151,34 @@ void TestMsp432::acknowledgeAfterTheThirdSync_stopsTheRepeatsAndConnectsASecondL
     QCOMPARE(lastWrite().left(4), hex("80010121"));
     QCOMPARE(lastWrite().mid(4, 256), QByteArray(256, char(0xFF)));
     QCOMPARE(states(*mStates).last(), int(B::BLSTATE_DOWNLOAD_STARTED));
+}
+
+void TestMsp432::syncByteLeavingAfterTheAcknowledge_restartsThePause()
+{
+    QVERIFY(start());
+    QTRY_VERIFY_WITH_TIMEOUT(mWrites->size() >= 3, WaitMs);
+    reply(hex("00"));
+    const qsizetype syncs = mWrites->size();
+    // A busy port confirms the last synchronisation byte well after the acknowledge; the target answers
+    // it once it has left. Without events meanwhile, the pause cannot end before the confirmation.
+    QThread::msleep(400);
+    QElapsedTimer sinceWritten;
+    sinceWritten.start();
+    mClient->dataWrittenToInterface();
+    reply(hex("00"));
+
+    QVERIFY(mWrites->wait(MSP432::ConnectPauseMs + WaitMs));
+    QVERIFY2(sinceWritten.elapsed() >= MSP432::ConnectPauseMs - 50, qPrintable(QString::number(sinceWritten.elapsed())));
+    QCOMPARE(mWrites->size(), syncs + 1);
+    QCOMPARE(lastWrite().left(4), hex("80010121"));
+    QCOMPARE(states(*mStates).last(), int(B::BLSTATE_DOWNLOAD_STARTED));
+    // The answer to the late byte came before the password: the reply is read whole.
+    const qsizetype sent = mWrites->size();
+    reply(Done + ExtraByte);
+    QCOMPARE(mWrites->size(), sent + 1);
+    QCOMPARE(lastWrite().left(4), hex("80010121"));
+    QCOMPARE(lastWrite().mid(4, 256), QByteArray(256, char(0x00)));
+    QCOMPARE(mErrors->size(), 0);
 }
 
 void TestMsp432::noAcknowledge_elevenSyncBytesThenTimeout()
