@@ -113,7 +113,8 @@ void TestServiceParameterRead::shortReply_failsTheRead()
     QCOMPARE(h.recorder().outcomes(), QStringList{"error"});
     QCOMPARE(h.recorder().errors(), QStringList{"Device responded to command 130 with 13 bytes instead of 16"});
     QVERIFY(h.recorder().logEntries(LogLevel::Error).contains("Device responded to command 130 with 13 bytes instead of 16"));
-    QCOMPARE(h.recorder().progress().last(), 0);
+    // The job's reset, and its progress back to 0, follow its error.
+    QTRY_COMPARE_WITH_TIMEOUT(h.recorder().progress().last(), 0, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(h.recorder().logEntries().contains("Com port is closed"), 5000);
     h.recorder().quietFor(500);
     QCOMPARE(commandsAfter(*h.device(), identification), QList<int>{130});

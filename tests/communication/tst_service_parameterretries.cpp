@@ -70,7 +70,8 @@ void TestServiceParameterRetries::fourWrongReadBacks_failTheWriteAndCloseThePort
     QCOMPARE(h.recorder().errors(), QStringList{"Exceeded max retries: " + mismatch});
     QCOMPARE(h.recorder().logEntries(LogLevel::Error), (QStringList{mismatch, mismatch, mismatch, mismatch,
                                                                     "Exceeded max retries: " + mismatch}));
-    QCOMPARE(h.recorder().progress().last(), 0);
+    // The job's reset, and its progress back to 0, follow its error.
+    QTRY_COMPARE_WITH_TIMEOUT(h.recorder().progress().last(), 0, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(h.recorder().logEntries().contains("Com port is closed"), 5000);
     // Nothing after the fourth read-back: no take-over, no further chunk.
     h.recorder().quietFor(500);
