@@ -2,6 +2,80 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de">
 <context>
+    <name>BootloaderHandler</name>
+    <message>
+        <source>Could not open interface</source>
+        <translation>Schnittstelle konnte nicht geöffnet werden</translation>
+    </message>
+    <message>
+        <source>Interface is not open</source>
+        <translation>Schnittstelle ist nicht geöffnet</translation>
+    </message>
+    <message>
+        <source>Interface communication error</source>
+        <translation>Kommunikationsfehler der Schnittstelle</translation>
+    </message>
+    <message>
+        <source>Misc interface error</source>
+        <translation>Sonstiger Schnittstellenfehler</translation>
+    </message>
+    <message>
+        <source>Checksum incorrect</source>
+        <translation>Prüfsumme falsch</translation>
+    </message>
+    <message>
+        <source>No response from device</source>
+        <translation>Keine Antwort vom Gerät</translation>
+    </message>
+    <message>
+        <source>Device did not answer in time</source>
+        <translation>Das Gerät hat nicht rechtzeitig geantwortet</translation>
+    </message>
+    <message>
+        <source>No data received from device</source>
+        <translation>Keine Daten vom Gerät empfangen</translation>
+    </message>
+    <message>
+        <source>File is invalid</source>
+        <translation>Datei ist ungültig</translation>
+    </message>
+    <message>
+        <source>File must not contain bootloader update</source>
+        <translation>Datei darf kein Bootloader-Update enthalten</translation>
+    </message>
+</context>
+<context>
+    <name>Thg::Tilo::Communication::Internal::Bootloader</name>
+    <message>
+        <source>Current operation not finished!</source>
+        <translation>Aktueller Vorgang nicht abgeschlossen!</translation>
+    </message>
+    <message>
+        <source>given Filename is empty!</source>
+        <translation>Angegebener Dateiname ist leer!</translation>
+    </message>
+    <message>
+        <source>given Bootloadertype is undefined!</source>
+        <translation>Angegebener Bootloader-Typ ist nicht definiert!</translation>
+    </message>
+    <message>
+        <source>Device responded with wrong command. Expected: %1 Received: %2</source>
+        <translation>Das Gerät hat mit einem falschen Befehl geantwortet. Erwartet: %1 Empfangen: %2</translation>
+    </message>
+    <message>
+        <source>Device didn`t respond -&gt; timeout! !</source>
+        <translation>Das Gerät hat nicht geantwortet -&gt; Zeitüberschreitung! !</translation>
+    </message>
+    <message>
+        <source>Bootloader: </source>
+        <translation>Bootloader: </translation>
+    </message>
+    <message>
+        <source>Device didn`t acknowledge command %1</source>
+        <translation>Das Gerät hat Befehl %1 nicht bestätigt</translation>
+    </message>
+</context>
+<context>
     <name>Thg::Tilo::Communication::Internal::Default</name>
     <message>
         <source>Device didn`t acknowledge command %1</source>
@@ -141,22 +215,6 @@
 </context>
 <context>
     <name>Thg::Tilo::Communication::ParLinkDeviceService</name>
-    <message>
-        <source>Writing parameters is not available.</source>
-        <translation>Das Schreiben von Parametern ist nicht verfügbar.</translation>
-    </message>
-    <message>
-        <source>Reading parameters is not available.</source>
-        <translation>Das Lesen von Parametern ist nicht verfügbar.</translation>
-    </message>
-    <message>
-        <source>Reading measured values is not available.</source>
-        <translation>Das Lesen von Messwerten ist nicht verfügbar.</translation>
-    </message>
-    <message>
-        <source>Firmware upload is not available.</source>
-        <translation>Die Firmware-Aktualisierung ist nicht verfügbar.</translation>
-    </message>
     <message>
         <source>The parameters are empty.</source>
         <translation>Die Parameter sind leer.</translation>

@@ -111,6 +111,16 @@ std::optional<Default::Refusal> Default::checkAcknowledged(const QMap<QString, Q
     return Refusal{entry, translated(QT_TR_NOOP("Device didn`t acknowledge command %1")).arg(command)};
 }
 
+// The acknowledge text is translated in the context of the job that reports it; these markers put it
+// into each job's context of the catalogues.
+[[maybe_unused]] constexpr const char *AcknowledgeTextContexts[] = {
+    QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::Bootloader", "Device didn`t acknowledge command %1"),
+    QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::FirstContact", "Device didn`t acknowledge command %1"),
+    QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::Parameter", "Device didn`t acknowledge command %1"),
+    QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::SysCommand", "Device didn`t acknowledge command %1"),
+    QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::Values", "Device didn`t acknowledge command %1"),
+};
+
 QString Default::translated(const char *sourceText) const
 {
     return QCoreApplication::translate(metaObject()->className(), sourceText);

@@ -44,14 +44,19 @@ PARLINK_Session::InterfaceSettings Port::interfaceSettings(const Comport &compor
 void Port::open(const Comport &comport, int openTimeoutMs)
 {
     mReopenPending = false;
-    if (mOpen && comport == mComport) {
+    if (mOpen && !mClosing && comport == mComport) {
         emit log(LogLevel::Trace, QStringLiteral("same com port already open"));
         emit opened();
         return;
     }
     mOpenTimeoutMs = openTimeoutMs;
     mComport = comport;
-    if (mOpen) {
+    if (mOpen && mClosing) {
+        // A close asked for earlier is still on its way to the port; opening now would find the port
+        // gone a moment later. Open again once the close is reported.
+        emit log(LogLevel::Trace, QStringLiteral("com port is being closed. Opening it again once closed ..."));
+        mReopenPending = true;
+    } else if (mOpen) {
         emit log(LogLevel::Trace, QStringLiteral("different com port already open. Closing ..."));
         close();
         mReopenPending = true;
@@ -72,10 +77,12 @@ void Port::close()
     emit log(LogLevel::Trace, QStringLiteral("Com port will be closed"));
     emit openPort(false, interfaceSettings(mComport), QPrivateSignal());
     mOpenTimer->stop();
+    mClosing = mOpen;
 }
 
 void Port::portStateChanged(bool open)
 {
+    mClosing = false;
     if (open) {
         mOpen = true;
         mOpenTimer->stop();

@@ -23,7 +23,8 @@ public:
     Port(QObject *parent, PARLINK *facade);
     ~Port() override;
 
-    // Opens `comport`, or keeps it when it is the open one (opened() then comes at once).
+    // Opens `comport`, or keeps it when it is the open one (opened() then comes at once). A port whose
+    // close has been asked for is opened again once the close is reported.
     void open(const Thg::Tilo::Communication::Comport &comport, int openTimeoutMs);
     // Asks the facade to open `comport` and gives it `openTimeoutMs` to report the port open.
     void reopen(const Thg::Tilo::Communication::Comport &comport, int openTimeoutMs);
@@ -53,6 +54,8 @@ private:
     Comport mComport;
     bool mOpen = false;
     bool mReopenPending = false;
+    // A close has been asked for and not reported yet.
+    bool mClosing = false;
     int mOpenTimeoutMs = DefaultOpenTimeoutMs;
 };
 

@@ -152,6 +152,14 @@ private slots:
         QTest::newRow("Values") << communication << i + QStringLiteral("Values")
                                 << QStringLiteral("Didn`t find any data points in device value read out!")
                                 << QStringLiteral("Beim Auslesen der Gerätewerte wurden keine Messpunkte gefunden!");
+        QTest::newRow("Bootloader") << communication << i + QStringLiteral("Bootloader")
+                                    << QStringLiteral("given Bootloadertype is undefined!")
+                                    << QStringLiteral("Angegebener Bootloader-Typ ist nicht definiert!");
+        QTest::newRow("acknowledge in a job's context") << communication << i + QStringLiteral("Parameter")
+                                                        << QStringLiteral("Device didn`t acknowledge command %1")
+                                                        << QStringLiteral("Das Gerät hat Befehl %1 nicht bestätigt");
+        QTest::newRow("BootloaderHandler") << communication << QStringLiteral("BootloaderHandler")
+                                           << QStringLiteral("File is invalid") << QStringLiteral("Datei ist ungültig");
         QTest::newRow("ParLinkDeviceService") << communication
                                               << QStringLiteral("Thg::Tilo::Communication::ParLinkDeviceService")
                                               << QStringLiteral("Device status: 0x%1 (%2)")

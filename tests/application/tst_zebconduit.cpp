@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -160,17 +161,23 @@ void TestZebConduit::run_withACatalogue_translatesWithoutWarning()
 {
     linkResources();
     QVERIFY(QDir().mkdir(QStringLiteral("translations")));
-    QVERIFY(QFile::copy(TEST_CATALOGUE, QStringLiteral("translations/ZEB-Conduit_de.qm")));
+    QVERIFY(QFile::copy(PROGRAM_CATALOGUE, QStringLiteral("translations/ZEB-Conduit_de.qm")));
     MessageBoxCloser boxes;
     QString portLabel;
+    QString button;
 
     const int code = runProgram([&](MainWindow *window) {
         portLabel = window->findChild<QLabel *>("portLabel")->text();
+        button = window->findChild<QPushButton *>("execute")->text();
         window->close();
     });
 
     QCOMPARE(code, 0);
     QCOMPARE(portLabel, QString::fromUtf8("Anschluss wählen:"));
+    QCOMPARE(button, QString::fromUtf8("Parametrieren"));
+    // The device service's texts come with the same catalogue.
+    QCOMPARE(QCoreApplication::translate("Thg::Tilo::Communication::Internal::FirstContact", "Could not open com port!"),
+             QString::fromUtf8("COM-Port konnte nicht geöffnet werden!"));
     const QStringList log = logMessages(QStringLiteral("ZEB-Conduit.log"));
     QCOMPARE(log.filter("translat").size(), 0);
     QCOMPARE(log.filter("[warning]").size(), 0);

@@ -1,7 +1,8 @@
 // zeb-conduit-sim: ZEB-Conduit as it starts for a user, with the simulated ZEB device on a
 // pseudo-terminal among its serial ports, so that the whole road can be watched without hardware.
 //
-// Usage: zeb-conduit-sim [zeb-sim options...]   (from the repository's top folder, for "Resources")
+// Usage: zeb-conduit-sim [zeb-sim options...]   (from the build folder, which holds "Resources" and
+//        "translations", as scripts/run starts the program)
 // The options go to zeb-sim (e.g. --wrong-read-back 2, --silent-after 5); see zeb-sim --help. The
 // simulated line always echoes (--single-wire), as the half-duplex line of the description does.
 

@@ -37,6 +37,7 @@ private slots:
     void open_ofAPortThatDoesNotOpen_failsAfterItsTimeOut();
     void open_ofTheOpenPort_reportsOpenedAtOnce();
     void open_ofAnotherPort_closesAndReopensWithTwiceTheTimeOut();
+    void open_rightAfterClose_waitsForTheCloseAndOpensAgain();
 
 private:
     bool startDevice();
@@ -186,6 +187,34 @@ void TestJobPort::open_ofAnotherPort_closesAndReopensWithTwiceTheTimeOut()
     // The new port is the one in use: the wake-up string after its power cycle arrives there.
     QVERIFY(other.waitForReceived(4, WaitMs));
     QCOMPARE(other.received(), QByteArray("PARL"));
+}
+
+void TestJobPort::open_rightAfterClose_waitsForTheCloseAndOpensAgain()
+{
+    START_DEVICE();
+    QSignalSpy opened(mPort.get(), &Port::opened);
+    QSignalSpy closed(mPort.get(), &Port::closed);
+    const Comport port = portOf(mDevice->portPath());
+    mPort->open(port, Port::DefaultOpenTimeoutMs);
+    QVERIFY(opened.wait(WaitMs));
+    QVERIFY(QTest::qWaitFor([&] { return mDevice->wakeUpsReceived() == 1; }, WaitMs));
+
+    // The service's abort closes the port and reports at once; a new start can follow before the
+    // close has reached the port.
+    QSignalSpy log(mPort.get(), &Port::log);
+    QSignalSpy state(mFacade.get(), &PARLINK::portNewState);
+    mPort->close();
+    mPort->open(port, Port::DefaultOpenTimeoutMs);
+    QCOMPARE(opened.size(), 1);
+    QVERIFY(opened.wait(WaitMs));
+    QCOMPARE(closed.size(), 0);
+    QCOMPARE(state.size(), 2);
+    QCOMPARE(state.at(0).first().toBool(), false);
+    QCOMPARE(state.at(1).first().toBool(), true);
+    QCOMPARE(entries(log), (QStringList{"Com port will be closed", "com port is being closed. Opening it again once closed ...",
+                                        "Com port is closed", "Trying to open com port", "Com port is open"}));
+    // The port in use is the one opened anew: its power cycle ends in a second wake-up string.
+    QVERIFY(QTest::qWaitFor([&] { return mDevice->wakeUpsReceived() == 2; }, WaitMs));
 }
 
 QTEST_GUILESS_MAIN(TestJobPort)
