@@ -102,11 +102,7 @@ void FirstContact::portOpened()
         emit foundDevice(bootloader);
         return;
     }
-    if (mSession->isRunning()) {
-        emit log(LogLevel::Trace, QStringLiteral("A command is already in progress."));
-        return;
-    }
-    mSession->startWith(Address::Bytes{}, {standard(Cmd137)}, FirstContactDelays.startMs);
+    startSession(Address::Bytes{}, {standard(Cmd137)}, FirstContactDelays.startMs);
 }
 
 void FirstContact::portFailed()
@@ -233,14 +229,16 @@ void FirstContact::sequenceReply(const PARLINK_Session &reply, const QMap<QStrin
         break;
     }
 
-    if (sequence->hasNext()) {
-        ++sequence->cursor;
+    switch (moveOn(mPlan, FirstContactDelays.stepMs)) {
+    case Next::Command:
         return;
-    }
-    if (mPlan.hasNext()) {
+    case Next::Sequence:
+        // The plan's cursor moves now: the step timer sends the sequence at the cursor, as it sends
+        // the first one after 137.
         ++mPlan.cursor;
-        mStepTimer.start(FirstContactDelays.stepMs);
         return;
+    case Next::Nothing:
+        break;
     }
     setProgress(100);
     mActive = false;
@@ -253,11 +251,7 @@ void FirstContact::sendCurrentSequence()
     const Sequence *sequence = mPlan.current();
     if (!mActive || !sequence)
         return;
-    if (mSession->isRunning()) {
-        emit log(LogLevel::Trace, QStringLiteral("A command is already in progress."));
-        return;
-    }
-    mSession->startWith(mFound.address.asArray(sequence->type), sequence->commands, 0);
+    startSequence(mFound.address, *sequence, 0);
 }
 
 std::uint32_t FirstContact::chosenBaudrate(std::uint32_t mask)
@@ -283,9 +277,8 @@ std::uint32_t FirstContact::gatherDataCmd128(const QMap<QString, QVariant> &fiel
 
 void FirstContact::printCommandError(Command received, Command expected)
 {
-    const char *text = QT_TR_NOOP("Device responded with wrong command. Expected: %1 Received: %2");
-    fail(QString::fromLatin1(text).arg(int(expected)).arg(int(received)),
-         tr(text).arg(int(expected)).arg(int(received)));
+    const Refusal refusal = wrongCommand(int(expected), int(received));
+    fail(refusal.logEntry, refusal.errorText);
 }
 
 } // namespace Thg::Tilo::Communication::Internal

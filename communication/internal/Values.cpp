@@ -58,9 +58,7 @@ bool Values::startReading(State state, Address::Type type, const Device &device,
                           unsigned int samples, unsigned short skip)
 {
     if (mState != State::Idle) {
-        const char *text = QT_TR_NOOP("Current operation not finished!");
-        emit log(LogLevel::Error, QString::fromLatin1(text));
-        emit error(tr(text));
+        refuse(QT_TR_NOOP("Current operation not finished!"));
         return false;
     }
     reset();
@@ -77,12 +75,7 @@ bool Values::startReading(State state, Address::Type type, const Device &device,
     for (quint64 i = 0; i < sessions; ++i)
         mPlan.sequences.append(Sequence(sample, 0, type));
     mDevice = device;
-
-    const Address::Bytes address = device.address.asArray(type);
-    if (mSession->isRunning())
-        emit log(LogLevel::Trace, QStringLiteral("A command is already in progress."));
-    else
-        mSession->startWith(address, mPlan.sequences.first().commands, ValuesDelays.startMs);
+    startSequence(device.address, mPlan.sequences.first(), ValuesDelays.startMs);
     return true;
 }
 
@@ -138,17 +131,9 @@ void Values::replyReceived(PARLINK_Session *reply)
 {
     if (mState == State::Idle || !reply)
         return;
-    Sequence *sequence = mPlan.current();
-    const std::optional<Session::Data> expected = sequence ? sequence->getCurrent() : std::nullopt;
-    const int expectedCommand = expected ? int(expected->command) : int(PARLINK_Session::PARLINK_ENUM_SESSION_NO_COMMAND);
     const int received = int(reply->getCommand());
-    if (received != expectedCommand) {
-        const char *text = QT_TR_NOOP("Device responded with wrong command. Expected: %1 Received: %2");
-        fail(QString::fromLatin1(text).arg(expectedCommand).arg(received), tr(text).arg(expectedCommand).arg(received));
-        return;
-    }
     const QMap<QString, QVariant> fields = Session::getCommandData(*reply);
-    if (const auto refusal = checkAcknowledged(fields, received)) {
+    if (const auto refusal = checkReply(mPlan, received, fields)) {
         fail(refusal->logEntry, refusal->errorText);
         return;
     }
@@ -168,15 +153,8 @@ void Values::replyReceived(PARLINK_Session *reply)
     if (mState == State::Idle)
         return;
 
-    sequence = mPlan.current();
-    if (sequence->hasNext()) {
-        ++sequence->cursor;
+    if (moveOn(mPlan, ValuesDelays.stepMs) != Next::Nothing)
         return;
-    }
-    if (mPlan.hasNext()) {
-        mStepTimer.start(ValuesDelays.stepMs);
-        return;
-    }
     setProgress(100);
     done();
 }
@@ -196,14 +174,7 @@ void Values::sendNextSequence()
 {
     if (mState == State::Idle)
         return;
-    const std::optional<Sequence> next = mPlan.getNext();
-    if (!next)
-        return;
-    if (mSession->isRunning()) {
-        emit log(LogLevel::Trace, QStringLiteral("A command is already in progress."));
-        return;
-    }
-    mSession->startWith(mDevice.address.asArray(next->type), next->commands, 0);
+    startNextSequence(mPlan, mDevice.address);
 }
 
 void Values::noResponse()
