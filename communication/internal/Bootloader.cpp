@@ -74,7 +74,7 @@ void Bootloader::start(Address::Type type, const Device &device, Type blType, co
 
     mDevice = device;
     mPlan = {};
-    mPlan.sequences.append(Sequence(type, Session::Data{Cmd133, Session::getDefaultData(Cmd133)}));
+    mPlan.sequences.append(Sequence(type, Session::request(Cmd133)));
     startSequence(mDevice.address, mPlan.sequences.first(), StartDelayMs);
     incProgress(1);
 }

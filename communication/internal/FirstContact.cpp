@@ -16,11 +16,6 @@ constexpr Command Cmd136 = PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_136;
 constexpr Command Cmd137 = PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_137;
 constexpr Command Cmd141 = PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_141;
 
-Session::Data standard(Command command)
-{
-    return {command, Session::getDefaultData(command)};
-}
-
 // A field read as text and taken as an unsigned 32-bit number; 0 for anything else.
 std::uint32_t unsignedField(const QMap<QString, QVariant> &fields, const QString &key)
 {
@@ -102,7 +97,7 @@ void FirstContact::portOpened()
         emit foundDevice(bootloader);
         return;
     }
-    startSession(Address::Bytes{}, {standard(Cmd137)}, FirstContactDelays.startMs);
+    startSession(Address::Bytes{}, {Session::request(Cmd137)}, FirstContactDelays.startMs);
 }
 
 void FirstContact::portFailed()
@@ -168,10 +163,11 @@ void FirstContact::contactReply(const PARLINK_Session &reply)
 void FirstContact::buildPlan(Address::Type type)
 {
     const auto identity = [](Address::Type at) {
-        return Sequence(at, standard(Cmd135), standard(Cmd136), standard(Cmd141));
+        return Sequence(at, Session::request(Cmd135), Session::request(Cmd136), Session::request(Cmd141));
     };
     const Address::Type first = type == Address::Type::DeviceAndSubDevice ? Address::Type::Device : type;
-    mPlan.sequences = {Sequence(first, standard(Cmd128)), Sequence(first, standard(Cmd129)), identity(first)};
+    mPlan.sequences = {Sequence(first, Session::request(Cmd128)), Sequence(first, Session::request(Cmd129)),
+                       identity(first)};
     if (type == Address::Type::DeviceAndSubDevice)
         mPlan.sequences.append(identity(Address::Type::DeviceAndSubDevice));
     mPlan.cursor = 0;

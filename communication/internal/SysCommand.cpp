@@ -57,7 +57,7 @@ SysCommand::~SysCommand() = default;
 
 Session::Data SysCommand::request(Command cmd)
 {
-    Session::Data data{Cmd143, Session::getDefaultData(Cmd143)};
+    Session::Data data = Session::request(Cmd143);
     data.fields[QStringLiteral("Systemcommand")] = int(cmd);
     data.fields[QStringLiteral("Payload")] = 0;
     return data;

@@ -21,20 +21,15 @@ constexpr int StatusTexts = 8;
 // Room kept ahead for the samples of a run; a larger run grows its list as the samples come.
 constexpr qsizetype MaxReservedSamples = 1024;
 
-Session::Data standard(Command command)
-{
-    return {command, Session::getDefaultData(command)};
-}
-
 QList<Session::Data> commandsOf(ParLinkDeviceService::Type kind)
 {
     switch (kind) {
     case ParLinkDeviceService::Type::BurstValues:
-        return {standard(Cmd139)};
+        return {Session::request(Cmd139)};
     case ParLinkDeviceService::Type::DeviceValues:
-        return {standard(Cmd138)};
+        return {Session::request(Cmd138)};
     case ParLinkDeviceService::Type::DeviceAndBurstValues:
-        return {standard(Cmd138), standard(Cmd139)};
+        return {Session::request(Cmd138), Session::request(Cmd139)};
     }
     return {};
 }
@@ -71,7 +66,7 @@ bool Values::startReading(State state, Address::Type type, const Device &device,
     const quint64 sessions = quint64(samples) + skip;
     mPlan = {};
     mPlan.sequences.reserve(qsizetype(std::min<quint64>(sessions + 1, MaxReservedSamples)));
-    mPlan.sequences.append(Sequence(type, standard(Cmd140)));
+    mPlan.sequences.append(Sequence(type, Session::request(Cmd140)));
     for (quint64 i = 0; i < sessions; ++i)
         mPlan.sequences.append(Sequence(sample, 0, type));
     mDevice = device;
