@@ -3,6 +3,7 @@
 // then the device speaks PARLINK again.
 
 #include "tools/boot-sim/TivaTarget.h"
+#include "tests/tools/RawLine.h"
 #include "tools/zeb-sim/ZebSimDevice.h"
 
 #include <QSerialPort>
@@ -16,7 +17,6 @@ using namespace ZebSim;
 namespace {
 
 constexpr int TimeoutMs = 5000;
-constexpr int SilenceMs = 500;
 
 QByteArray hex(const char *text)
 {
@@ -79,16 +79,7 @@ bool TestZebSimBootloader::startDevice(const SimConfig &config)
 
 QByteArray TestZebSimBootloader::transact(const QByteArray &request, qsizetype expected)
 {
-    mPort->write(request);
-    QByteArray received;
-    const auto collect = [&] {
-        received += mPort->readAll();
-        return expected > 0 && received.size() >= expected;
-    };
-    if (expected == 0 || !QTest::qWaitFor(collect, TimeoutMs))
-        QTest::qWait(SilenceMs);
-    collect();
-    return received;
+    return RawLine::transact(*mPort, request, expected);
 }
 
 void TestZebSimBootloader::option_choosesTheFamily_data()
