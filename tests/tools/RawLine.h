@@ -1,13 +1,21 @@
 #pragma once
 
-// What the tests of the simulated device's raw bytes share: a request written on the program's side
-// of its line and the answer collected.
+// What the tests of the simulated device's raw bytes share: bytes written out in hex, the preamble of
+// a frame, and a request written on the program's side of the line with the answer collected.
 
 #include <QByteArray>
 #include <QSerialPort>
 #include <QTest>
 
 namespace RawLine {
+
+inline QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+// What a PARLINK frame starts with.
+inline const QByteArray Preamble = hex("ffffffffff");
 
 constexpr int AnswerWaitMs = 5000;
 // The device answers within milliseconds; silence this long means no answer.

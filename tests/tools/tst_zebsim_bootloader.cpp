@@ -13,17 +13,13 @@
 #include <memory>
 
 using namespace ZebSim;
+using RawLine::hex;
+using RawLine::Preamble;
 
 namespace {
 
 constexpr int TimeoutMs = 5000;
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-const QByteArray Preamble = hex("ffffffffff");
 const QByteArray Request133 = Preamble + hex("82130004000185""00""11");
 const QByteArray Answer133 = Preamble + hex("86130004000185""02""0000""17");
 const QByteArray Refused133 = Preamble + hex("86130004000185""02""0003""14");

@@ -11,17 +11,13 @@
 #include <memory>
 
 using namespace ZebSim;
+using RawLine::hex;
+using RawLine::Preamble;
 
 namespace {
 
 constexpr int TimeoutMs = 5000;
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-const QByteArray Preamble = hex("ffffffffff");
 // A 128 request to the device address and its answer: the device's baud-rate mask 0x00FF.
 const QByteArray Request128 = Preamble + hex("82130004000080""00""15");
 const QByteArray Answer128 = Preamble + hex("86130004000080""04""0000""00ff""ea");
