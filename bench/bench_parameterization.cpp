@@ -386,7 +386,7 @@ int main(int argc, char *argv[])
 
     BuiltinMedium::Parameters medium;
     try {
-        medium = BuiltinMedium::load(QStringLiteral("001 "));
+        medium = BuiltinMedium::water();
     } catch (const std::exception &e) {
         std::fprintf(stderr, "cannot load the water medium: %s\n", e.what());
         return 1;

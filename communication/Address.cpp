@@ -32,17 +32,4 @@ QList<QString> Address::getAddressAsString(const Bytes &address) const
     return texts;
 }
 
-QDataStream &operator<<(QDataStream &stream, Address::Type type)
-{
-    return stream << quint32(type);
-}
-
-QDataStream &operator>>(QDataStream &stream, Address::Type &type)
-{
-    quint32 value = 0;
-    stream >> value;
-    type = Address::Type(value);
-    return stream;
-}
-
 } // namespace Thg::Tilo::Communication

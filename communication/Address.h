@@ -1,5 +1,6 @@
 #pragma once
 
+// Address::Type is streamed as its underlying number by the enumeration operators of QDataStream.
 #include <QDataStream>
 #include <QList>
 #include <QMetaType>
@@ -40,9 +41,6 @@ public:
 
     Bytes bytes{};
 };
-
-QDataStream &operator<<(QDataStream &stream, Address::Type type);
-QDataStream &operator>>(QDataStream &stream, Address::Type &type);
 
 } // namespace Thg::Tilo::Communication
 

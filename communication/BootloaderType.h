@@ -2,6 +2,7 @@
 
 #include "device/EnumNames.h"
 
+// Streamed as its underlying byte by the enumeration operators of QDataStream.
 #include <QDataStream>
 #include <QMetaType>
 
@@ -21,19 +22,6 @@ inline constexpr Thg::Tilo::Device::EnumNameTable bootloaderTypeNames{std::to_ar
     {BootloaderType::MSP432, "MSP432"},
     {BootloaderType::TIVA, "TIVA"},
 })};
-
-inline QDataStream &operator<<(QDataStream &stream, BootloaderType type)
-{
-    return stream << quint8(type);
-}
-
-inline QDataStream &operator>>(QDataStream &stream, BootloaderType &type)
-{
-    quint8 value = 0;
-    stream >> value;
-    type = BootloaderType(value);
-    return stream;
-}
 
 } // namespace Thg::Tilo::Communication
 

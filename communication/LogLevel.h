@@ -2,6 +2,7 @@
 
 #include "device/EnumNames.h"
 
+// Streamed as its underlying byte by the enumeration operators of QDataStream.
 #include <QDataStream>
 #include <QMetaType>
 
@@ -27,19 +28,6 @@ inline constexpr Thg::Tilo::Device::EnumNameTable logLevelNames{std::to_array<Th
     {LogLevel::Error, "Error"},
     {LogLevel::Critical, "Critical"},
 })};
-
-inline QDataStream &operator<<(QDataStream &stream, LogLevel level)
-{
-    return stream << quint8(level);
-}
-
-inline QDataStream &operator>>(QDataStream &stream, LogLevel &level)
-{
-    quint8 value = 0;
-    stream >> value;
-    level = LogLevel(value);
-    return stream;
-}
 
 } // namespace Thg::Tilo::Communication
 

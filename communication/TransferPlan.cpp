@@ -4,16 +4,9 @@ namespace Thg::Tilo::Communication::Internal {
 
 namespace {
 
-using Command = PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND;
-
-Session::Data standard(Command command)
-{
-    return {command, Session::getDefaultData(command)};
-}
-
 Session::Data memoryRead(const Chunks<50>::Chunk &chunk)
 {
-    Session::Data read = standard(PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_130);
+    Session::Data read = Session::request(PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_130);
     read.fields[QStringLiteral("Address")] = int(chunk.address);
     read.fields[QStringLiteral("BytesToRead")] = int(chunk.data.size());
     return read;
@@ -21,7 +14,7 @@ Session::Data memoryRead(const Chunks<50>::Chunk &chunk)
 
 Session::Data memoryWrite(const Chunks<50>::Chunk &chunk)
 {
-    Session::Data write = standard(PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_131);
+    Session::Data write = Session::request(PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_131);
     write.fields[QStringLiteral("Address")] = int(chunk.address);
     write.fields[QStringLiteral("BytesToWrite")] = int(chunk.data.size());
     write.fields[QStringLiteral("Bytes")] = chunk.data;
@@ -30,7 +23,7 @@ Session::Data memoryWrite(const Chunks<50>::Chunk &chunk)
 
 Sequence takeOver(Address::Type type)
 {
-    return Sequence(type, standard(PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_132));
+    return Sequence(type, Session::request(PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_132));
 }
 
 } // namespace

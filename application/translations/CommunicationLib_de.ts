@@ -81,6 +81,10 @@
         <source>Device didn`t acknowledge command %1</source>
         <translation>Das Gerät hat Befehl %1 nicht bestätigt</translation>
     </message>
+    <message>
+        <source>Device responded with wrong command. Expected: %1 Received: %2</source>
+        <translation>Das Gerät hat mit einem falschen Befehl geantwortet. Erwartet: %1 Empfangen: %2</translation>
+    </message>
 </context>
 <context>
     <name>Thg::Tilo::Communication::Internal::FirstContact</name>

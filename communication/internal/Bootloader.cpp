@@ -42,11 +42,11 @@ void Bootloader::start(Address::Type type, const Device &device, Type blType, co
                        bool leavePortOpenOnError)
 {
     if (mState != Idle) {
-        refuse(QT_TR_NOOP("Current operation not finished!"), QT_TR_NOOP("Current operation not finished!"));
+        refuse(QT_TR_NOOP("Current operation not finished!"));
         return;
     }
     if (fileName.isEmpty()) {
-        refuse(QT_TR_NOOP("given Filename is empty!"), QT_TR_NOOP("given Filename is empty!"));
+        refuse(QT_TR_NOOP("given Filename is empty!"));
         return;
     }
     // A type without a client would leave nobody to take the port once the link layer has let go of
@@ -74,18 +74,9 @@ void Bootloader::start(Address::Type type, const Device &device, Type blType, co
 
     mDevice = device;
     mPlan = {};
-    mPlan.sequences.append(Sequence(type, Session::Data{Cmd133, Session::getDefaultData(Cmd133)}));
-    if (mSession->isRunning())
-        emit log(LogLevel::Trace, QStringLiteral("A command is already in progress."));
-    else
-        mSession->startWith(mDevice.address.asArray(type), mPlan.sequences.first().commands, StartDelayMs);
+    mPlan.sequences.append(Sequence(type, Session::request(Cmd133)));
+    startSequence(mDevice.address, mPlan.sequences.first(), StartDelayMs);
     incProgress(1);
-}
-
-void Bootloader::refuse(const char *logEntry, const char *errorText)
-{
-    emit log(LogLevel::Error, QString::fromLatin1(logEntry));
-    emit error(tr(errorText));
 }
 
 // waiting for 133   -> 133, acknowledged                 -> port taken from the link layer, hand-over
@@ -98,16 +89,7 @@ void Bootloader::replyReceived(PARLINK_Session *reply)
 {
     if (mState != WaitingFor133 || !reply)
         return;
-    const Sequence *sequence = mPlan.current();
-    const std::optional<Session::Data> expected = sequence ? sequence->getCurrent() : std::nullopt;
-    const int expectedCommand = expected ? int(expected->command) : int(PARLINK_Session::PARLINK_ENUM_SESSION_NO_COMMAND);
-    const int received = int(reply->getCommand());
-    if (received != expectedCommand) {
-        const char *text = QT_TR_NOOP("Device responded with wrong command. Expected: %1 Received: %2");
-        fail(QString::fromLatin1(text).arg(expectedCommand).arg(received), tr(text).arg(expectedCommand).arg(received));
-        return;
-    }
-    if (const auto refusal = checkAcknowledged(Session::getCommandData(*reply), received)) {
+    if (const auto refusal = checkReply(mPlan, int(reply->getCommand()), Session::getCommandData(*reply))) {
         fail(refusal->logEntry, refusal->errorText);
         return;
     }

@@ -72,7 +72,6 @@ private:
     void clientProgress(uint8_t percentage);
     void clientError(const QString &text);
     void clientState(const QString &text);
-    void refuse(const char *logEntry, const char *errorText);
     void fail(const QString &logEntry, const QString &errorText);
     PARLINK_LinkLayer *linkLayer() const;
 

@@ -111,15 +111,85 @@ std::optional<Default::Refusal> Default::checkAcknowledged(const QMap<QString, Q
     return Refusal{entry, translated(QT_TR_NOOP("Device didn`t acknowledge command %1")).arg(command)};
 }
 
-// The acknowledge text is translated in the context of the job that reports it; these markers put it
-// into each job's context of the catalogues.
-[[maybe_unused]] constexpr const char *AcknowledgeTextContexts[] = {
+Default::Refusal Default::wrongCommand(int expected, int received) const
+{
+    const char *text = QT_TR_NOOP("Device responded with wrong command. Expected: %1 Received: %2");
+    return Refusal{QString::fromLatin1(text).arg(expected).arg(received), translated(text).arg(expected).arg(received)};
+}
+
+std::optional<Default::Refusal> Default::checkReply(const Sequences &plan, int received,
+                                                    const QMap<QString, QVariant> &fields) const
+{
+    if (const int expected = plan.expectedCommand(); received != expected)
+        return wrongCommand(expected, received);
+    return checkAcknowledged(fields, received);
+}
+
+// The texts of the reply checks are translated in the context of the job that reports them; these
+// markers put them into each job's context of the catalogues.
+[[maybe_unused]] constexpr const char *ReplyCheckTextContexts[] = {
     QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::Bootloader", "Device didn`t acknowledge command %1"),
     QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::FirstContact", "Device didn`t acknowledge command %1"),
     QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::Parameter", "Device didn`t acknowledge command %1"),
     QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::SysCommand", "Device didn`t acknowledge command %1"),
     QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::Values", "Device didn`t acknowledge command %1"),
+    QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::Bootloader",
+                      "Device responded with wrong command. Expected: %1 Received: %2"),
+    QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::FirstContact",
+                      "Device responded with wrong command. Expected: %1 Received: %2"),
+    QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::Parameter",
+                      "Device responded with wrong command. Expected: %1 Received: %2"),
+    QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::SysCommand",
+                      "Device responded with wrong command. Expected: %1 Received: %2"),
+    QT_TRANSLATE_NOOP("Thg::Tilo::Communication::Internal::Values",
+                      "Device responded with wrong command. Expected: %1 Received: %2"),
 };
+
+void Default::refuse(const char *sourceText)
+{
+    refuse(sourceText, sourceText);
+}
+
+void Default::refuse(const char *logEntry, const char *errorText)
+{
+    emit log(LogLevel::Error, QString::fromLatin1(logEntry));
+    emit error(translated(errorText));
+}
+
+bool Default::startSession(const Address::Bytes &address, const QList<Session::Data> &commands, int delayMs)
+{
+    if (mSession->isRunning()) {
+        emit log(LogLevel::Trace, QStringLiteral("A command is already in progress."));
+        return false;
+    }
+    mSession->startWith(address, commands, delayMs);
+    return true;
+}
+
+bool Default::startSequence(const Address &address, const Sequence &sequence, int delayMs)
+{
+    return startSession(address.asArray(sequence.type), sequence.commands, delayMs);
+}
+
+void Default::startNextSequence(Sequences &plan, const Address &address)
+{
+    if (const std::optional<Sequence> next = plan.getNext())
+        startSequence(address, *next, 0);
+}
+
+Default::Next Default::moveOn(Sequences &plan, int stepMs)
+{
+    Sequence *sequence = plan.current();
+    if (sequence && sequence->hasNext()) {
+        ++sequence->cursor;
+        return Next::Command;
+    }
+    if (plan.hasNext()) {
+        mStepTimer.start(stepMs);
+        return Next::Sequence;
+    }
+    return Next::Nothing;
+}
 
 QString Default::translated(const char *sourceText) const
 {

@@ -16,11 +16,6 @@ constexpr Command Cmd136 = PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_136;
 constexpr Command Cmd137 = PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_137;
 constexpr Command Cmd141 = PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_141;
 
-Session::Data standard(Command command)
-{
-    return {command, Session::getDefaultData(command)};
-}
-
 // A field read as text and taken as an unsigned 32-bit number; 0 for anything else.
 std::uint32_t unsignedField(const QMap<QString, QVariant> &fields, const QString &key)
 {
@@ -102,11 +97,7 @@ void FirstContact::portOpened()
         emit foundDevice(bootloader);
         return;
     }
-    if (mSession->isRunning()) {
-        emit log(LogLevel::Trace, QStringLiteral("A command is already in progress."));
-        return;
-    }
-    mSession->startWith(Address::Bytes{}, {standard(Cmd137)}, FirstContactDelays.startMs);
+    startSession(Address::Bytes{}, {Session::request(Cmd137)}, FirstContactDelays.startMs);
 }
 
 void FirstContact::portFailed()
@@ -172,10 +163,11 @@ void FirstContact::contactReply(const PARLINK_Session &reply)
 void FirstContact::buildPlan(Address::Type type)
 {
     const auto identity = [](Address::Type at) {
-        return Sequence(at, standard(Cmd135), standard(Cmd136), standard(Cmd141));
+        return Sequence(at, Session::request(Cmd135), Session::request(Cmd136), Session::request(Cmd141));
     };
     const Address::Type first = type == Address::Type::DeviceAndSubDevice ? Address::Type::Device : type;
-    mPlan.sequences = {Sequence(first, standard(Cmd128)), Sequence(first, standard(Cmd129)), identity(first)};
+    mPlan.sequences = {Sequence(first, Session::request(Cmd128)), Sequence(first, Session::request(Cmd129)),
+                       identity(first)};
     if (type == Address::Type::DeviceAndSubDevice)
         mPlan.sequences.append(identity(Address::Type::DeviceAndSubDevice));
     mPlan.cursor = 0;
@@ -233,14 +225,16 @@ void FirstContact::sequenceReply(const PARLINK_Session &reply, const QMap<QStrin
         break;
     }
 
-    if (sequence->hasNext()) {
-        ++sequence->cursor;
+    switch (moveOn(mPlan, FirstContactDelays.stepMs)) {
+    case Next::Command:
         return;
-    }
-    if (mPlan.hasNext()) {
+    case Next::Sequence:
+        // The plan's cursor moves now: the step timer sends the sequence at the cursor, as it sends
+        // the first one after 137.
         ++mPlan.cursor;
-        mStepTimer.start(FirstContactDelays.stepMs);
         return;
+    case Next::Nothing:
+        break;
     }
     setProgress(100);
     mActive = false;
@@ -253,11 +247,7 @@ void FirstContact::sendCurrentSequence()
     const Sequence *sequence = mPlan.current();
     if (!mActive || !sequence)
         return;
-    if (mSession->isRunning()) {
-        emit log(LogLevel::Trace, QStringLiteral("A command is already in progress."));
-        return;
-    }
-    mSession->startWith(mFound.address.asArray(sequence->type), sequence->commands, 0);
+    startSequence(mFound.address, *sequence, 0);
 }
 
 std::uint32_t FirstContact::chosenBaudrate(std::uint32_t mask)
@@ -283,9 +273,8 @@ std::uint32_t FirstContact::gatherDataCmd128(const QMap<QString, QVariant> &fiel
 
 void FirstContact::printCommandError(Command received, Command expected)
 {
-    const char *text = QT_TR_NOOP("Device responded with wrong command. Expected: %1 Received: %2");
-    fail(QString::fromLatin1(text).arg(int(expected)).arg(int(received)),
-         tr(text).arg(int(expected)).arg(int(received)));
+    const Refusal refusal = wrongCommand(int(expected), int(received));
+    fail(refusal.logEntry, refusal.errorText);
 }
 
 } // namespace Thg::Tilo::Communication::Internal

@@ -81,23 +81,8 @@ void Parameter::start(State state, const Device &device, const Sequences &plan)
     mDevice = device;
     mTotalCommands = std::uint32_t(commandCount(mPlan));
     if (const Sequence *first = mPlan.current())
-        send(*first, ParameterDelays.startMs);
+        startSequence(mDevice.address, *first, ParameterDelays.startMs);
     incProgress(10);
-}
-
-void Parameter::send(const Sequence &sequence, int delayMs)
-{
-    if (mSession->isRunning()) {
-        emit log(LogLevel::Trace, QStringLiteral("A command is already in progress."));
-        return;
-    }
-    mSession->startWith(mDevice.address.asArray(sequence.type), sequence.commands, delayMs);
-}
-
-void Parameter::refuse(const char *sourceText)
-{
-    emit log(LogLevel::Error, QString::fromLatin1(sourceText));
-    emit error(translated(sourceText));
 }
 
 // Each reply of the session under way:
@@ -109,22 +94,13 @@ void Parameter::refuse(const char *sourceText)
 //   a read with fewer or more bytes than asked                    -> failed
 void Parameter::recieveStateMachine(PARLINK_Session &reply)
 {
-    Sequence *sequence = mPlan.current();
-    const std::optional<Session::Data> expected = sequence ? sequence->getCurrent() : std::nullopt;
-    const int expectedCommand = expected ? int(expected->command) : int(PARLINK_Session::PARLINK_ENUM_SESSION_NO_COMMAND);
-    const int command = int(reply.getCommand());
-    if (command != expectedCommand) {
-        const char *text = QT_TR_NOOP("Device responded with wrong command. Expected: %1 Received: %2");
-        emit log(LogLevel::Error, QString::fromLatin1(text).arg(expectedCommand).arg(command));
-        failed(tr(text).arg(expectedCommand).arg(command));
-        return;
-    }
     const QMap<QString, QVariant> fields = Session::getCommandData(reply);
-    if (const auto refusal = checkAcknowledged(fields, command)) {
+    if (const auto refusal = checkReply(mPlan, int(reply.getCommand()), fields)) {
         emit log(LogLevel::Error, refusal->logEntry);
         failed(refusal->errorText);
         return;
     }
+    Sequence *sequence = mPlan.current();
 
     ++mCommandsDone;
     setProgress(replyProgress(mCommandsDone, mTotalCommands));
@@ -144,14 +120,8 @@ void Parameter::recieveStateMachine(PARLINK_Session &reply)
         break;
     }
 
-    if (sequence->hasNext()) {
-        ++sequence->cursor;
+    if (moveOn(mPlan, ParameterDelays.stepMs) != Next::Nothing)
         return;
-    }
-    if (mPlan.hasNext()) {
-        mStepTimer.start(ParameterDelays.stepMs);
-        return;
-    }
     setProgress(100);
     closePortWhenDone();
     mState = State::Inactive;
@@ -220,11 +190,10 @@ void Parameter::step()
             return;
         }
         if (const Sequence *again = mPlan.current())
-            send(*again, 0);
+            startSequence(mDevice.address, *again, 0);
         return;
     }
-    if (const std::optional<Sequence> next = mPlan.getNext())
-        send(*next, 0);
+    startNextSequence(mPlan, mDevice.address);
 }
 
 void Parameter::noResponse()

@@ -39,9 +39,6 @@ public:
     void startWrite(const Thg::Tilo::Communication::Device &device, const Sequences &plan);
     void startRead(const Thg::Tilo::Communication::Device &device, const Sequences &plan);
 
-    // Logs `sourceText` and reports it translated, as every refusal of a transfer is reported; the
-    // job stays as it is.
-    void refuse(const char *sourceText);
     // The one failure path: reports `text`, stops everything and closes the port. Only while busy.
     void failed(const QString &text);
 
@@ -63,7 +60,6 @@ private:
     bool readReply(const Sequence &sequence, const QMap<QString, QVariant> &fields);
     bool readBackReply(Sequence &sequence, const QMap<QString, QVariant> &fields);
     void step();
-    void send(const Sequence &sequence, int delayMs);
     void noResponse();
     void stop();
     void clearRetry();

@@ -27,4 +27,11 @@ const Sequence *Sequences::current() const
     return cursor >= 0 && cursor < sequences.size() ? &sequences.at(cursor) : nullptr;
 }
 
+int Sequences::expectedCommand() const
+{
+    const Sequence *sequence = current();
+    const std::optional<Session::Data> expected = sequence ? sequence->getCurrent() : std::nullopt;
+    return expected ? int(expected->command) : int(PARLINK_Session::PARLINK_ENUM_SESSION_NO_COMMAND);
+}
+
 } // namespace Thg::Tilo::Communication::Internal

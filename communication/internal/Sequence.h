@@ -44,6 +44,9 @@ struct Sequences {
     Sequence *current();
     const Sequence *current() const;
     bool hasNext() const { return !sequences.isEmpty() && cursor + 1 < sequences.size(); }
+    // The command whose reply is awaited: that at the cursor of the sequence under way; no command
+    // when there is none.
+    int expectedCommand() const;
 
     bool operator==(const Sequences &) const = default;
 

@@ -149,6 +149,11 @@ Session::FieldMap Session::getDefaultData(PARLINK_Session::PARLINK_ENUM_SESSION_
     return fields;
 }
 
+Session::Data Session::request(PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND command)
+{
+    return {command, getDefaultData(command)};
+}
+
 Session::FieldMap Session::getCommandData(const PARLINK_Session &reply)
 {
     FieldMap fields;

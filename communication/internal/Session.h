@@ -63,6 +63,8 @@ public:
 
     // The standard request fields of `command`.
     static FieldMap getDefaultData(PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND command);
+    // `command` with its standard request fields.
+    static Data request(PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND command);
     // The decoded fields of the reply's current command, on top of the command's standard fields.
     static FieldMap getCommandData(const PARLINK_Session &reply);
     // The five bytes in decimal, run together, for log lines.

@@ -57,7 +57,7 @@ SysCommand::~SysCommand() = default;
 
 Session::Data SysCommand::request(Command cmd)
 {
-    Session::Data data{Cmd143, Session::getDefaultData(Cmd143)};
+    Session::Data data = Session::request(Cmd143);
     data.fields[QStringLiteral("Systemcommand")] = int(cmd);
     data.fields[QStringLiteral("Payload")] = 0;
     return data;
@@ -71,15 +71,11 @@ void SysCommand::systemCommand(Address::Type type, const Device &device, Command
 void SysCommand::startSystemCommand(Address::Type type, const Device &device, const QList<Command> &commands)
 {
     if (mState != 0) {
-        const char *text = QT_TR_NOOP("Current operation not finished!");
-        emit log(LogLevel::Error, QString::fromLatin1(text));
-        emit error(tr(text));
+        refuse(QT_TR_NOOP("Current operation not finished!"));
         return;
     }
     if (commands.isEmpty()) {
-        const char *text = QT_TR_NOOP("No system command given!");
-        emit log(LogLevel::Error, QString::fromLatin1(text));
-        emit error(tr(text));
+        refuse(QT_TR_NOOP("No system command given!"));
         return;
     }
     stopTimers();
@@ -99,11 +95,7 @@ void SysCommand::startSystemCommand(Address::Type type, const Device &device, co
         emit success(mCurrent);
         return;
     }
-    if (mSession->isRunning())
-        emit log(LogLevel::Trace, QStringLiteral("A command is already in progress."));
-    else
-        mSession->startWith(device.address.asArray(mPlan.sequences.first().type), mPlan.sequences.first().commands,
-                            SysCommandDelays.startMs);
+    startSequence(device.address, mPlan.sequences.first(), SysCommandDelays.startMs);
     if (mCurrent == Command::ResetNvm) {
         mEndsByResetNvmTimer = true;
         mResetNvmTimer.start();
@@ -122,16 +114,7 @@ void SysCommand::replyReceived(PARLINK_Session *reply)
 {
     if (mState == 0 || !reply)
         return;
-    const Sequence *sequence = mPlan.current();
-    const std::optional<Session::Data> expected = sequence ? sequence->getCurrent() : std::nullopt;
-    const int expectedCommand = expected ? int(expected->command) : int(PARLINK_Session::PARLINK_ENUM_SESSION_NO_COMMAND);
-    if (int(reply->getCommand()) != expectedCommand) {
-        const char *text = QT_TR_NOOP("Device responded with wrong command. Expected: %1 Received: %2");
-        fail(QString::fromLatin1(text).arg(expectedCommand).arg(int(reply->getCommand())),
-             tr(text).arg(expectedCommand).arg(int(reply->getCommand())));
-        return;
-    }
-    if (const auto refusal = checkAcknowledged(Session::getCommandData(*reply), int(reply->getCommand()))) {
+    if (const auto refusal = checkReply(mPlan, int(reply->getCommand()), Session::getCommandData(*reply))) {
         fail(refusal->logEntry, refusal->errorText);
         return;
     }
@@ -145,14 +128,8 @@ void SysCommand::replyReceived(PARLINK_Session *reply)
             emit log(LogLevel::Trace, text);
     }
 
-    if (sequence->hasNext()) {
-        ++mPlan.current()->cursor;
+    if (moveOn(mPlan, SysCommandDelays.stepMs) != Next::Nothing)
         return;
-    }
-    if (mPlan.hasNext()) {
-        mStepTimer.start(SysCommandDelays.stepMs);
-        return;
-    }
     if (mEndsByResetNvmTimer)
         return;
     finish();
@@ -170,14 +147,7 @@ void SysCommand::sendNextSequence()
 {
     if (mState == 0)
         return;
-    const std::optional<Sequence> next = mPlan.getNext();
-    if (!next)
-        return;
-    if (mSession->isRunning()) {
-        emit log(LogLevel::Trace, QStringLiteral("A command is already in progress."));
-        return;
-    }
-    mSession->startWith(mDevice.address.asArray(next->type), next->commands, 0);
+    startNextSequence(mPlan, mDevice.address);
 }
 
 // A device that resets its memory may not answer at all; the start is over either way,

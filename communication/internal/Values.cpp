@@ -21,20 +21,15 @@ constexpr int StatusTexts = 8;
 // Room kept ahead for the samples of a run; a larger run grows its list as the samples come.
 constexpr qsizetype MaxReservedSamples = 1024;
 
-Session::Data standard(Command command)
-{
-    return {command, Session::getDefaultData(command)};
-}
-
 QList<Session::Data> commandsOf(ParLinkDeviceService::Type kind)
 {
     switch (kind) {
     case ParLinkDeviceService::Type::BurstValues:
-        return {standard(Cmd139)};
+        return {Session::request(Cmd139)};
     case ParLinkDeviceService::Type::DeviceValues:
-        return {standard(Cmd138)};
+        return {Session::request(Cmd138)};
     case ParLinkDeviceService::Type::DeviceAndBurstValues:
-        return {standard(Cmd138), standard(Cmd139)};
+        return {Session::request(Cmd138), Session::request(Cmd139)};
     }
     return {};
 }
@@ -58,9 +53,7 @@ bool Values::startReading(State state, Address::Type type, const Device &device,
                           unsigned int samples, unsigned short skip)
 {
     if (mState != State::Idle) {
-        const char *text = QT_TR_NOOP("Current operation not finished!");
-        emit log(LogLevel::Error, QString::fromLatin1(text));
-        emit error(tr(text));
+        refuse(QT_TR_NOOP("Current operation not finished!"));
         return false;
     }
     reset();
@@ -73,16 +66,11 @@ bool Values::startReading(State state, Address::Type type, const Device &device,
     const quint64 sessions = quint64(samples) + skip;
     mPlan = {};
     mPlan.sequences.reserve(qsizetype(std::min<quint64>(sessions + 1, MaxReservedSamples)));
-    mPlan.sequences.append(Sequence(type, standard(Cmd140)));
+    mPlan.sequences.append(Sequence(type, Session::request(Cmd140)));
     for (quint64 i = 0; i < sessions; ++i)
         mPlan.sequences.append(Sequence(sample, 0, type));
     mDevice = device;
-
-    const Address::Bytes address = device.address.asArray(type);
-    if (mSession->isRunning())
-        emit log(LogLevel::Trace, QStringLiteral("A command is already in progress."));
-    else
-        mSession->startWith(address, mPlan.sequences.first().commands, ValuesDelays.startMs);
+    startSequence(device.address, mPlan.sequences.first(), ValuesDelays.startMs);
     return true;
 }
 
@@ -138,17 +126,9 @@ void Values::replyReceived(PARLINK_Session *reply)
 {
     if (mState == State::Idle || !reply)
         return;
-    Sequence *sequence = mPlan.current();
-    const std::optional<Session::Data> expected = sequence ? sequence->getCurrent() : std::nullopt;
-    const int expectedCommand = expected ? int(expected->command) : int(PARLINK_Session::PARLINK_ENUM_SESSION_NO_COMMAND);
     const int received = int(reply->getCommand());
-    if (received != expectedCommand) {
-        const char *text = QT_TR_NOOP("Device responded with wrong command. Expected: %1 Received: %2");
-        fail(QString::fromLatin1(text).arg(expectedCommand).arg(received), tr(text).arg(expectedCommand).arg(received));
-        return;
-    }
     const QMap<QString, QVariant> fields = Session::getCommandData(*reply);
-    if (const auto refusal = checkAcknowledged(fields, received)) {
+    if (const auto refusal = checkReply(mPlan, received, fields)) {
         fail(refusal->logEntry, refusal->errorText);
         return;
     }
@@ -168,15 +148,8 @@ void Values::replyReceived(PARLINK_Session *reply)
     if (mState == State::Idle)
         return;
 
-    sequence = mPlan.current();
-    if (sequence->hasNext()) {
-        ++sequence->cursor;
+    if (moveOn(mPlan, ValuesDelays.stepMs) != Next::Nothing)
         return;
-    }
-    if (mPlan.hasNext()) {
-        mStepTimer.start(ValuesDelays.stepMs);
-        return;
-    }
     setProgress(100);
     done();
 }
@@ -196,14 +169,7 @@ void Values::sendNextSequence()
 {
     if (mState == State::Idle)
         return;
-    const std::optional<Sequence> next = mPlan.getNext();
-    if (!next)
-        return;
-    if (mSession->isRunning()) {
-        emit log(LogLevel::Trace, QStringLiteral("A command is already in progress."));
-        return;
-    }
-    mSession->startWith(mDevice.address.asArray(next->type), next->commands, 0);
+    startNextSequence(mPlan, mDevice.address);
 }
 
 void Values::noResponse()

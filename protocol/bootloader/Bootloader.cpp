@@ -1,6 +1,9 @@
 #include "protocol/bootloader/Bootloader.h"
 
+#include "protocol/serial/FSerialPort.h"
+
 #include <QMetaType>
+#include <QTimer>
 
 Bootloader::Bootloader(QObject *parent) : QObject(parent)
 {
@@ -47,4 +50,27 @@ void Bootloader::changeState(BLSTATE state)
         return;
     mState = state;
     emit this->state(state);
+}
+
+Bootloader::InterfaceSettings Bootloader::uartSettings(qint32 baudrate)
+{
+    InterfaceSettings settings;
+    settings.release = true;
+    settings.baudrate = baudrate;
+    settings.dataBits = FSerialPort::Data8;
+    settings.parity = FSerialPort::EvenParity;
+    settings.stopBits = FSerialPort::OneStop;
+    settings.flowControl = FSerialPort::NoFlowControl;
+    settings.halfDuplex = true;
+    return settings;
+}
+
+QTimer *Bootloader::makeTimer(const char *name, int intervalMs, bool singleShot)
+{
+    auto *timer = new QTimer(this);
+    timer->setObjectName(QLatin1String(name));
+    timer->setTimerType(Qt::PreciseTimer);
+    timer->setInterval(intervalMs);
+    timer->setSingleShot(singleShot);
+    return timer;
 }

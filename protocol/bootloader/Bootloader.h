@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+class QTimer;
+
 // A boot-loader client for one target family. It runs on a thread of its own and talks to the target
 // through a serial port that it borrows: bytes leave through writeDataToInterface and arrive in
 // newDataReadyFromInterface. It reports numeric states and errors only; BootloaderHandler turns them
@@ -93,8 +95,14 @@ signals:
     void log(QString msg);
 
 protected:
+    // The line both families' boot loaders speak: 8 data bits, even parity, one stop bit, no flow
+    // control, half duplex; the port is released when the transfer ends.
+    static InterfaceSettings uartSettings(qint32 baudrate);
+
     // Stores the state and reports it only when it changes.
     void changeState(BLSTATE state);
+    // A precise timer of this client's, named so that tests find it.
+    QTimer *makeTimer(const char *name, int intervalMs, bool singleShot);
 
     BLACTION mAction = BLACTION_UNDEF;
     BLSTATE mState = BLSTATE_UNDEF;

@@ -1,37 +1,18 @@
 #include "protocol/bootloader/MSP432.h"
 
 #include "protocol/bootloader/MSPParser.h"
-#include "protocol/serial/FSerialPort.h"
 
 #include <QTimer>
 
 #include <algorithm>
 
-namespace {
-QTimer *makeTimer(QObject *parent, const char *name, int intervalMs, bool singleShot)
-{
-    auto *timer = new QTimer(parent);
-    timer->setObjectName(QLatin1String(name));
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(intervalMs);
-    timer->setSingleShot(singleShot);
-    return timer;
-}
-} // namespace
-
 MSP432::MSP432(QObject *parent)
     : Bootloader(parent),
-      mReplyTimer(makeTimer(this, "replyTimer", ReplyTimeoutMs, false)),
-      mRepeatTimer(makeTimer(this, "repeatTimer", RepeatIntervalMs, false)),
-      mConnectTimer(makeTimer(this, "connectTimer", ConnectPauseMs, true))
+      mReplyTimer(makeTimer("replyTimer", ReplyTimeoutMs, false)),
+      mRepeatTimer(makeTimer("repeatTimer", RepeatIntervalMs, false)),
+      mConnectTimer(makeTimer("connectTimer", ConnectPauseMs, true))
 {
-    mSettings.release = true;
-    mSettings.baudrate = 115200;
-    mSettings.dataBits = FSerialPort::Data8;
-    mSettings.parity = FSerialPort::EvenParity;
-    mSettings.stopBits = FSerialPort::OneStop;
-    mSettings.flowControl = FSerialPort::NoFlowControl;
-    mSettings.halfDuplex = true;
+    mSettings = uartSettings(115200);
 
     mPassword1.data = MSPCommands::password(1);
     mPassword2.data = MSPCommands::password(2);

@@ -1,24 +1,12 @@
 #include "protocol/bootloader/Tiva.h"
 
 #include "protocol/bootloader/TivaParser.h"
-#include "protocol/serial/FSerialPort.h"
 
 #include <QTimer>
 
-Tiva::Tiva(QObject *parent) : Bootloader(parent), mReplyTimer(new QTimer(this))
+Tiva::Tiva(QObject *parent) : Bootloader(parent), mReplyTimer(makeTimer("replyTimer", ReplyTimeoutMs, true))
 {
-    mSettings.release = true;
-    mSettings.baudrate = 230400;
-    mSettings.dataBits = FSerialPort::Data8;
-    mSettings.parity = FSerialPort::EvenParity;
-    mSettings.stopBits = FSerialPort::OneStop;
-    mSettings.flowControl = FSerialPort::NoFlowControl;
-    mSettings.halfDuplex = true;
-
-    mReplyTimer->setObjectName(QStringLiteral("replyTimer"));
-    mReplyTimer->setSingleShot(true);
-    mReplyTimer->setTimerType(Qt::PreciseTimer);
-    mReplyTimer->setInterval(ReplyTimeoutMs);
+    mSettings = uartSettings(230400);
     connect(mReplyTimer, &QTimer::timeout, this, &Tiva::replyTimedOut);
 }
 

@@ -4,6 +4,7 @@
 #include "application/LocalizedFileOpener.h"
 
 #include "support/LogRecorder.h"
+#include "tests/application/ProgramTestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,24 +13,6 @@
 
 #include <optional>
 
-using Thg::Tilo::Components::LocalizedFileOpener;
-
-namespace {
-
-class FakeOpener : public LocalizedFileOpener {
-public:
-    bool answer = true;
-    QStringList opened;
-
-protected:
-    bool doOpenFile(const QString &path) override
-    {
-        opened << path;
-        return answer;
-    }
-};
-
-} // namespace
 
 class TestLocalizedFileOpener : public QObject {
     Q_OBJECT

@@ -11,6 +11,7 @@
 
 #include "support/FakeDeviceService.h"
 #include "support/LogRecorder.h"
+#include "tests/application/ProgramTestSupport.h"
 #include "support/MessageBoxCloser.h"
 
 #include <QAction>
@@ -28,24 +29,10 @@ using Thg::Tilo::Communication::LogLevel;
 using Thg::Tilo::Components::CopyrightDialog;
 using Thg::Tilo::Components::DeviceConnector;
 using Thg::Tilo::Components::DeviceWithSettingsContext;
-using Thg::Tilo::Components::LocalizedFileOpener;
 
 namespace {
 
 constexpr int TimeoutMs = 5000;
-
-class FakeOpener : public LocalizedFileOpener {
-public:
-    bool answer = true;
-    QStringList opened;
-
-protected:
-    bool doOpenFile(const QString &path) override
-    {
-        opened << path;
-        return answer;
-    }
-};
 
 // The window and what it is built on; the objects outlive the window, as in the program.
 struct Window {

@@ -7,6 +7,7 @@
 #include "application/ZebConduit.h"
 
 #include "support/MessageBoxCloser.h"
+#include "tests/application/ProgramTestSupport.h"
 
 #include "tools/zeb-sim/ZebSimDevice.h"
 
@@ -29,32 +30,6 @@ constexpr int PortListedMs = 10000;
 // Power cycle waits, identification at 1200 baud, five chunks written and read back, factory
 // defaults, restart, on a machine other builds share.
 constexpr int RoadMs = 150000;
-
-QStringList logMessages(const QString &path)
-{
-    static const QRegularExpression line(
-        QStringLiteral(R"(^\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{6}\] (\[[a-z]+\] .*)\r$)"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList messages;
-    for (const QByteArray &raw : file.readAll().split('\n')) {
-        if (raw.isEmpty())
-            continue;
-        const QRegularExpressionMatch match = line.match(QString::fromUtf8(raw));
-        messages << (match.hasMatch() ? match.captured(1) : QStringLiteral("<malformed> ") + QString::fromUtf8(raw));
-    }
-    return messages;
-}
-
-MainWindow *shownMainWindow()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *window = qobject_cast<MainWindow *>(widget); window && window->isVisible())
-            return window;
-    }
-    return nullptr;
-}
 
 } // namespace
 

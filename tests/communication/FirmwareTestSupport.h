@@ -84,3 +84,6 @@ inline QStringList logFrom(ServiceRecorder &recorder, const QString &entry)
 }
 
 } // namespace FirmwareTest
+
+// The boot loader a test's simulated device runs, as a column of data-driven tests.
+Q_DECLARE_METATYPE(ZebSim::BootLoaderPlan)

@@ -31,11 +31,6 @@ inline const QByteArray WaterPair12 = QByteArray::fromHex("0500");
 inline const QList<int> WaterWriteCommands{131, 130, 132, 131, 130, 131, 130, 131, 130,
                                            131, 130, 131, 130, 131, 130, 132};
 
-inline BuiltinMedium::Parameters water()
-{
-    return BuiltinMedium::load(QStringLiteral("001 "));
-}
-
 // The commands the device received after the first `skip` ones.
 inline QList<int> commandsAfter(const ZebSim::ZebSimDevice &device, qsizetype skip)
 {

@@ -152,11 +152,7 @@ void TestChunks::imageOutsideItsAddresses_makesTheSetInvalid()
 void TestChunks::builtinWaterMedium_forV0211AndV0200()
 {
     BuiltinMedium::Parameters water;
-    try {
-        water = BuiltinMedium::load(QStringLiteral("001 "));
-    } catch (const std::exception &e) {
-        QFAIL(e.what());
-    }
+    ZEB_LOAD_WATER(water);
     ParameterRefs device = refs(water.device);
     ParameterRefs subdevice = refs(water.subdevice);
     ComDevice dev;

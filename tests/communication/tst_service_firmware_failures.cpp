@@ -8,8 +8,6 @@
 using namespace Thg::Tilo::Communication;
 using namespace FirmwareTest;
 
-Q_DECLARE_METATYPE(ZebSim::BootLoaderPlan)
-
 class TestServiceFirmwareFailures : public QObject {
     Q_OBJECT
 private slots:

@@ -11,8 +11,6 @@
 using namespace Thg::Tilo::Communication;
 using namespace FirmwareTest;
 
-Q_DECLARE_METATYPE(ZebSim::BootLoaderPlan)
-
 namespace {
 
 // The link errors of the stack, as the jobs log them.

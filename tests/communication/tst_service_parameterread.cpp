@@ -39,11 +39,7 @@ private slots:
 void TestServiceParameterRead::read_returnsTheWrittenValues()
 {
     BuiltinMedium::Parameters medium;
-    try {
-        medium = water();
-    } catch (const std::exception &e) {
-        QFAIL(e.what());
-    }
+    ZEB_LOAD_WATER(medium);
     ServiceHarness h;
     ZEB_START_SIM(h);
     const std::optional<Device> found = h.connectDevice();
@@ -94,11 +90,7 @@ void TestServiceParameterRead::read_returnsTheWrittenValues()
 void TestServiceParameterRead::shortReply_failsTheRead()
 {
     BuiltinMedium::Parameters medium;
-    try {
-        medium = water();
-    } catch (const std::exception &e) {
-        QFAIL(e.what());
-    }
+    ZEB_LOAD_WATER(medium);
     ServiceHarness h;
     ZebSim::SimConfig config;
     config.faults.shortReads = 3;
@@ -124,11 +116,7 @@ void TestServiceParameterRead::shortReply_failsTheRead()
 void TestServiceParameterRead::noReply_failsTheReadWithoutValues()
 {
     BuiltinMedium::Parameters medium;
-    try {
-        medium = water();
-    } catch (const std::exception &e) {
-        QFAIL(e.what());
-    }
+    ZEB_LOAD_WATER(medium);
     ServiceHarness h(1500);
     ZebSim::SimConfig config;
     // The nine replies of the identification, then silence.

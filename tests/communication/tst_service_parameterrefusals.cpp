@@ -51,11 +51,7 @@ private:
 
 void TestServiceParameterRefusals::initTestCase()
 {
-    try {
-        mWater = water();
-    } catch (const std::exception &e) {
-        QFAIL(e.what());
-    }
+    ZEB_LOAD_WATER(mWater);
 }
 
 void TestServiceParameterRefusals::deviceWithoutSubdevice_getsNothing_data()

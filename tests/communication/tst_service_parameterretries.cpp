@@ -18,11 +18,7 @@ private slots:
 void TestServiceParameterRetries::oneWrongReadBackPerChunk_isRepeatedAndSucceeds()
 {
     BuiltinMedium::Parameters medium;
-    try {
-        medium = water();
-    } catch (const std::exception &e) {
-        QFAIL(e.what());
-    }
+    ZEB_LOAD_WATER(medium);
     ServiceHarness h;
     ZebSim::SimConfig config;
     config.faults.wrongReadBacks = 1;
@@ -48,11 +44,7 @@ void TestServiceParameterRetries::oneWrongReadBackPerChunk_isRepeatedAndSucceeds
 void TestServiceParameterRetries::fourWrongReadBacks_failTheWriteAndCloseThePort()
 {
     BuiltinMedium::Parameters medium;
-    try {
-        medium = water();
-    } catch (const std::exception &e) {
-        QFAIL(e.what());
-    }
+    ZEB_LOAD_WATER(medium);
     ServiceHarness h;
     ZebSim::SimConfig config;
     config.faults.wrongReadBacks = 4;

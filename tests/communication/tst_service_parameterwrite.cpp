@@ -30,11 +30,7 @@ void TestServiceParameterWrite::waterMedium_landsByteForByte()
     QFETCH(bool, singleWire);
     QFETCH(bool, byName);
     BuiltinMedium::Parameters medium;
-    try {
-        medium = water();
-    } catch (const std::exception &e) {
-        QFAIL(e.what());
-    }
+    ZEB_LOAD_WATER(medium);
     ServiceHarness h;
     ZebSim::SimConfig config;
     config.singleWire = singleWire;
@@ -80,11 +76,7 @@ void TestServiceParameterWrite::waterMedium_landsByteForByte()
 void TestServiceParameterWrite::withoutReadBack_onlyWritesAndTakesOver()
 {
     BuiltinMedium::Parameters medium;
-    try {
-        medium = water();
-    } catch (const std::exception &e) {
-        QFAIL(e.what());
-    }
+    ZEB_LOAD_WATER(medium);
     ServiceHarness h;
     ZEB_START_SIM(h);
     const std::optional<Device> found = h.connectDevice();

@@ -113,11 +113,7 @@ void TestTransferPlan::readPlan_isOneReadPerChunk()
 void TestTransferPlan::builtinWaterMedium_isNineSequencesOfSixteenCommands()
 {
     BuiltinMedium::Parameters water;
-    try {
-        water = BuiltinMedium::load(QStringLiteral("001 "));
-    } catch (const std::exception &e) {
-        QFAIL(e.what());
-    }
+    ZEB_LOAD_WATER(water);
     ParameterRefs device = refs(water.device);
     ParameterRefs subdevice = refs(water.subdevice);
     Thg::Tilo::Communication::Device dev;

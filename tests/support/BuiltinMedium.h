@@ -55,4 +55,21 @@ inline Parameters load(const QString &prefix, const std::string &version = "V02.
                   medium.subdeviceParameterSets.at(Version(subVersion)))};
 }
 
+// The built-in water medium, "001 ZEB_Water", for the built-in description's versions.
+inline Parameters water()
+{
+    return load(QStringLiteral("001 "));
+}
+
 } // namespace BuiltinMedium
+
+// In a Qt Test function: loads the built-in water medium into `parameters`, or fails the test with
+// the reason.
+#define ZEB_LOAD_WATER(parameters)                                                                 \
+    do {                                                                                           \
+        try {                                                                                      \
+            (parameters) = BuiltinMedium::water();                                                 \
+        } catch (const std::exception &e_) {                                                       \
+            QFAIL(e_.what());                                                                      \
+        }                                                                                          \
+    } while (false)

@@ -10,9 +10,11 @@
 // baud rate in particular) can be read back from that descriptor.
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <string>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -20,6 +22,9 @@
 
 class PseudoTerminal {
 public:
+    // How long a write waits for room in a full buffer, in milliseconds.
+    static constexpr int WriteWaitMs = 200;
+
     PseudoTerminal()
     {
         mMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -69,6 +74,52 @@ public:
         if (mSlave < 0 || ::tcgetattr(mSlave, &settings) != 0)
             return -1;
         return baudFromSpeed(::cfgetospeed(&settings));
+    }
+
+    // Everything the master side can read now, without waiting, in any container of bytes that
+    // appends (const char *, length): std::string, QByteArray.
+    template <typename Bytes = std::string>
+    Bytes readAvailable() const
+    {
+        Bytes data;
+        char buffer[512];
+        for (;;) {
+            const ssize_t n = ::read(mMaster, buffer, sizeof buffer);
+            if (n > 0) {
+                data.append(buffer, n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            return data;
+        }
+    }
+
+    // Writes all of `bytes` (anything with data() and size()) to the master side, waiting up to
+    // WriteWaitMs for room each time the buffer is full. False when the rest was dropped: nobody reads
+    // the slave side, as on a line without a listener.
+    template <typename Bytes>
+    bool writeAll(const Bytes &bytes) const
+    {
+        const char *data = bytes.data();
+        const std::size_t size = std::size_t(bytes.size());
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::write(mMaster, data + done, size - done);
+            if (n > 0) {
+                done += std::size_t(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno == EAGAIN) {
+                pollfd p{mMaster, POLLOUT, 0};
+                if (::poll(&p, 1, WriteWaitMs) > 0)
+                    continue;
+            }
+            return false;
+        }
+        return true;
     }
 
     // Bytes that the master side has written and the slave side has not read yet.

@@ -3,6 +3,7 @@
 // then the device speaks PARLINK again.
 
 #include "tools/boot-sim/TivaTarget.h"
+#include "tests/tools/RawLine.h"
 #include "tools/zeb-sim/ZebSimDevice.h"
 
 #include <QSerialPort>
@@ -12,18 +13,13 @@
 #include <memory>
 
 using namespace ZebSim;
+using RawLine::hex;
+using RawLine::Preamble;
 
 namespace {
 
 constexpr int TimeoutMs = 5000;
-constexpr int SilenceMs = 500;
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-const QByteArray Preamble = hex("ffffffffff");
 const QByteArray Request133 = Preamble + hex("82130004000185""00""11");
 const QByteArray Answer133 = Preamble + hex("86130004000185""02""0000""17");
 const QByteArray Refused133 = Preamble + hex("86130004000185""02""0003""14");
@@ -79,16 +75,7 @@ bool TestZebSimBootloader::startDevice(const SimConfig &config)
 
 QByteArray TestZebSimBootloader::transact(const QByteArray &request, qsizetype expected)
 {
-    mPort->write(request);
-    QByteArray received;
-    const auto collect = [&] {
-        received += mPort->readAll();
-        return expected > 0 && received.size() >= expected;
-    };
-    if (expected == 0 || !QTest::qWaitFor(collect, TimeoutMs))
-        QTest::qWait(SilenceMs);
-    collect();
-    return received;
+    return RawLine::transact(*mPort, request, expected);
 }
 
 void TestZebSimBootloader::option_choosesTheFamily_data()

@@ -1,6 +1,7 @@
 // What the simulated device answers, seen from the program's side of its line: the raw bytes of
 // requests in, the raw bytes of its answers out.
 
+#include "tests/tools/RawLine.h"
 #include "tools/zeb-sim/ZebSimDevice.h"
 
 #include <QSerialPort>
@@ -10,19 +11,13 @@
 #include <memory>
 
 using namespace ZebSim;
+using RawLine::hex;
+using RawLine::Preamble;
 
 namespace {
 
 constexpr int TimeoutMs = 5000;
-// The device answers within milliseconds; silence this long means no answer.
-constexpr int SilenceMs = 500;
 
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text);
-}
-
-const QByteArray Preamble = hex("ffffffffff");
 // A 128 request to the device address and its answer: the device's baud-rate mask 0x00FF.
 const QByteArray Request128 = Preamble + hex("82130004000080""00""15");
 const QByteArray Answer128 = Preamble + hex("86130004000080""04""0000""00ff""ea");
@@ -71,17 +66,7 @@ void TestZebSimDevice::cleanup()
 
 QByteArray TestZebSimDevice::transact(const QByteArray &request, qsizetype expected)
 {
-    mPort->write(request);
-    QByteArray received;
-    const auto collect = [&] {
-        received += mPort->readAll();
-        return expected > 0 && received.size() >= expected;
-    };
-    // A short answer shows in the caller's comparison.
-    if (expected == 0 || !QTest::qWaitFor(collect, TimeoutMs))
-        QTest::qWait(SilenceMs);
-    collect();
-    return received;
+    return RawLine::transact(*mPort, request, expected);
 }
 
 void TestZebSimDevice::requestForNoDeviceCommand_isNotAnswered_data()

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QtGlobal>
 
 #include <map>
@@ -22,21 +23,31 @@ public:
     // How often the target has been told to restart; after a restart a simulated device leaves its
     // boot loader and runs its firmware again.
     int resets() const { return mResets; }
-    // Framed commands (packets) the target has received, including refused ones.
-    int commandsReceived() const { return mCommands; }
+    // Framed commands (packets) the target has received, including refused ones, and their command
+    // bytes in order.
+    int commandsReceived() const { return int(mCommandLog.size()); }
+    const QList<quint8> &commands() const { return mCommandLog; }
 
     // Flash as written; bytes never written read as 0xFF.
     QByteArray flash(quint32 address, qsizetype length) const;
     qsizetype flashBytesWritten() const { return qsizetype(mFlash.size()); }
 
 protected:
+    // Notes a packet's command; the packet's number, counted from 1 over the target's life.
+    int countPacket(quint8 command)
+    {
+        mCommandLog.append(command);
+        return int(mCommandLog.size());
+    }
     void writeFlash(quint32 address, QByteArrayView bytes);
     void eraseFlash() { mFlash.clear(); }
     void eraseFlash(quint32 address, quint64 length);
 
     std::map<quint32, char> mFlash;
     int mResets = 0;
-    int mCommands = 0;
+
+private:
+    QList<quint8> mCommandLog;
 };
 
 } // namespace BootSim

@@ -86,9 +86,8 @@ QByteArray Msp432Target::receive(QByteArrayView bytes)
 
 QByteArray Msp432Target::handlePacket(const QByteArray &core, bool crcRight)
 {
-    const int number = ++mCommands;
     const quint8 command = quint8(core[0]);
-    mCommandLog.append(command);
+    const int number = countPacket(command);
     if (!crcRight)
         return QByteArray(1, char(ChecksumError));
 

@@ -59,7 +59,6 @@ public:
     // The password that unlocks the target; empty (the default) takes any password.
     void setPassword(const QByteArray &password) { mPassword = password; }
 
-    const QList<quint8> &commands() const { return mCommandLog; }
     int syncBytesReceived() const { return mSyncBytes; }
     int massErases() const { return mMassErases; }
     bool isUnlocked() const { return mUnlocked; }
@@ -79,7 +78,6 @@ private:
     QByteArray mCore;
     QByteArray mCrc;
     quint16 mCoreLength = 0;
-    QList<quint8> mCommandLog;
     QList<quint32> mBlockAddresses;
     QByteArray mPassword;
     bool mUnlocked = false;

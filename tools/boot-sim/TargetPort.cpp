@@ -5,16 +5,8 @@
 
 #include <QSocketNotifier>
 
-#include <cerrno>
-#include <poll.h>
-#include <unistd.h>
 
 namespace BootSim {
-
-namespace {
-// How long a write waits for room in a full pseudo-terminal buffer, in milliseconds.
-constexpr int WriteWaitMs = 200;
-} // namespace
 
 TargetPort::TargetPort(BootTarget *target, QObject *parent) : QObject(parent), mTarget(target) {}
 
@@ -45,18 +37,7 @@ int TargetPort::lineSpeed() const
 
 void TargetPort::readProgram()
 {
-    QByteArray data;
-    char buffer[512];
-    for (;;) {
-        const ssize_t n = ::read(mPty->masterFd(), buffer, sizeof buffer);
-        if (n > 0) {
-            data.append(buffer, n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        break;
-    }
+    const QByteArray data = mPty->readAvailable<QByteArray>();
     if (data.isEmpty())
         return;
     mReceived.append(data);
@@ -65,30 +46,9 @@ void TargetPort::readProgram()
     const QByteArray answer = mTarget->receive(data);
     QByteArray out = mEcho ? data : QByteArray();
     out.append(answer);
-    writeAll(out);
+    mPty->writeAll(out);
     if (!answer.isEmpty())
         emit bytesSent(answer);
-}
-
-void TargetPort::writeAll(const QByteArray &data)
-{
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(mPty->masterFd(), data.constData() + done, size_t(data.size() - done));
-        if (n > 0) {
-            done += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EAGAIN) {
-            pollfd p{mPty->masterFd(), POLLOUT, 0};
-            if (::poll(&p, 1, WriteWaitMs) > 0)
-                continue;
-        }
-        // Nobody reads the other side: the bytes are lost, as on a line without a listener.
-        return;
-    }
 }
 
 } // namespace BootSim

@@ -40,7 +40,6 @@ signals:
 
 private:
     void readProgram();
-    void writeAll(const QByteArray &data);
 
     BootTarget *mTarget;
     std::unique_ptr<PseudoTerminal> mPty;

@@ -42,10 +42,9 @@ QByteArray TivaTarget::receive(QByteArrayView bytes)
 
 QByteArray TivaTarget::handlePacket(const QByteArray &packet)
 {
-    const int number = ++mCommands;
     const QByteArrayView body = QByteArrayView(packet).sliced(2);
     const quint8 command = quint8(body[0]);
-    mCommandLog.append(command);
+    const int number = countPacket(command);
 
     QByteArray answer;
     if (Crc::tiva(body) != quint8(packet[1]))

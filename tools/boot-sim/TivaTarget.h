@@ -36,8 +36,6 @@ public:
 
     QByteArray receive(QByteArrayView bytes) override;
 
-    // The commands received, in order.
-    const QList<quint8> &commands() const { return mCommandLog; }
     // The range the last Download announced.
     quint32 downloadAddress() const { return mDownloadAddress; }
     quint32 downloadLength() const { return mDownloadLength; }
@@ -48,7 +46,6 @@ private:
 
     TivaFaults mFaults;
     QByteArray mPacket;
-    QList<quint8> mCommandLog;
     quint8 mStatus = Success;
     quint32 mDownloadAddress = 0;
     quint32 mDownloadLength = 0;

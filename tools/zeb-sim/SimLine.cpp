@@ -11,9 +11,6 @@
 #include <algorithm>
 
 #include <bit>
-#include <cerrno>
-#include <poll.h>
-#include <unistd.h>
 
 namespace ZebSim {
 
@@ -34,27 +31,9 @@ constexpr std::uint8_t DeviceValuesCommand = 138;
 constexpr std::uint8_t BurstValuesCommand = 139;
 constexpr std::uint8_t FirstCommand = 128;
 constexpr std::uint8_t LastCommand = 143;
-// How long a write waits for room in a full pseudo-terminal buffer, in milliseconds.
-constexpr int WriteWaitMs = 200;
 // Start bit, 8 data bits, parity and stop bit: what a character of the PARLINK line costs.
 constexpr qint64 BitsPerCharacter = 11;
 constexpr qint64 NsPerSecond = 1000000000;
-
-QByteArray readAvailable(int fd)
-{
-    QByteArray data;
-    char buffer[512];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            data.append(buffer, n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        return data;
-    }
-}
 } // namespace
 
 SimLine::SimLine(const SimConfig &config, FrameLog *log, QObject *parent)
@@ -137,12 +116,12 @@ void SimLine::readProgramSide()
         playBootLoader();
         return;
     }
-    const QByteArray data = readAvailable(mProgramSide->masterFd());
+    const QByteArray data = mProgramSide->readAvailable<QByteArray>();
     if (data.isEmpty())
         return;
     // A single wire carries the sender's own bytes back to it.
     if (mConfig.singleWire)
-        writeAll(mProgramSide->masterFd(), data);
+        mProgramSide->writeAll(data);
     if (mConfig.paced)
         occupyLine(data.size());
 
@@ -175,7 +154,7 @@ void SimLine::readProgramSide()
                 // The stack compares the address before it reads the command, so it must learn now
                 // which of the device's addresses this request is for. Bytes before it go out first.
                 forward.append(mHeldRequest);
-                writeAll(mDeviceSide->masterFd(), forward);
+                mDeviceSide->writeAll(forward);
                 forward.clear();
                 emit requestAddressSeen(mFromProgram.address());
                 forward.append(byte);
@@ -193,7 +172,7 @@ void SimLine::readProgramSide()
             emit frameReceived(mFromProgram.lastFrame());
         }
     }
-    writeAll(mDeviceSide->masterFd(), forward);
+    mDeviceSide->writeAll(forward);
 }
 
 void SimLine::startBootLoader(BootSim::BootTarget *target)
@@ -208,11 +187,11 @@ void SimLine::startBootLoader(BootSim::BootTarget *target)
 // line is single-wire or not; echo and answer go in one write, in the order the line carries them.
 void SimLine::playBootLoader()
 {
-    const QByteArray data = readAvailable(mProgramSide->masterFd());
+    const QByteArray data = mProgramSide->readAvailable<QByteArray>();
     if (data.isEmpty())
         return;
     const QByteArray answer = mBootTarget->receive(data);
-    writeAll(mProgramSide->masterFd(), data + answer);
+    mProgramSide->writeAll(data + answer);
     if (mBootTarget->resets() == mBootTargetResets)
         return;
     mBootTarget = nullptr;
@@ -230,7 +209,7 @@ bool SimLine::isDeviceCommand(std::uint8_t command)
 
 void SimLine::readDeviceSide()
 {
-    const QByteArray data = readAvailable(mDeviceSide->masterFd());
+    const QByteArray data = mDeviceSide->readAvailable<QByteArray>();
     QByteArray forward;
     for (const char byte : data) {
         const FrameTracker::Step step = mFromDevice.step(std::uint8_t(byte));
@@ -245,7 +224,7 @@ void SimLine::readDeviceSide()
     if (mConfig.paced)
         sendPaced(forward);
     else
-        writeAll(mProgramSide->masterFd(), forward);
+        mProgramSide->writeAll(forward);
 }
 
 // What actually goes on the line for one byte of the device's output.
@@ -309,7 +288,7 @@ void SimLine::deliverDue()
     while (count < mPaced.size() && mPaced[count].dueNs <= now)
         due.append(mPaced[count++].byte);
     mPaced.remove(0, count);
-    writeAll(mProgramSide->masterFd(), due);
+    mProgramSide->writeAll(due);
     if (!mPaced.isEmpty()) {
         // Rounded up, so that no byte arrives before its time.
         const qint64 waitNs = mPaced.first().dueNs - now;
@@ -359,27 +338,6 @@ QByteArray SimLine::extraVariableOnDeviceBytes(const FrameTracker::Step &step, c
         return mExtending ? replaced(byte, std::uint8_t(byte + 1)) : bytes;
     default:
         return bytes;
-    }
-}
-
-void SimLine::writeAll(int fd, const QByteArray &data)
-{
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n > 0) {
-            done += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EAGAIN) {
-            pollfd p{fd, POLLOUT, 0};
-            if (::poll(&p, 1, WriteWaitMs) > 0)
-                continue;
-        }
-        // Nobody drains the other side: the bytes are lost, as on a line without a listener.
-        return;
     }
 }
 

@@ -72,7 +72,6 @@ private:
     void readDeviceSide();
     QByteArray faultsOnDeviceByte(const FrameTracker::Step &step, char byte, QString *note);
     QByteArray extraVariableOnDeviceBytes(const FrameTracker::Step &step, const QByteArray &bytes, QString *note);
-    static void writeAll(int fd, const QByteArray &data);
     static bool isDeviceCommand(std::uint8_t command);
     // Pacing: the line is one wire that carries a character in 11 bit times at the program's rate.
     qint64 characterNs() const;

@@ -1,8 +1,9 @@
 #pragma once
 
-// What the job tests share: replies built by hand and handed to the jobs through the real facade, and
-// the log lines a job or Session emitted.
+// What the job tests share: replies built by hand and handed to the jobs through the real facade, the
+// device the jobs are started for, and the progress and log lines a job or Session emitted.
 
+#include "communication/Device.h"
 #include "communication/LogLevel.h"
 
 #include "protocol/parlink/PARLINK.h"
@@ -38,6 +39,24 @@ inline void deliver(PARLINK &facade, int command, const FieldMap &fields = {})
 {
     const auto session = reply(command, fields);
     emit facade.sessionNewData(session.get());
+}
+
+// The device the jobs are started for: the simulated device's name and its address with a sub-device.
+inline Thg::Tilo::Communication::Device device()
+{
+    Thg::Tilo::Communication::Device dev;
+    dev.Name = "M7Q4-ZEB";
+    dev.address.bytes = {19, 0, 4, 0, 1};
+    return dev;
+}
+
+// The first argument of every signal a spy caught, as a number: the percentages of a spy on progress.
+inline QList<int> values(const QSignalSpy &spy)
+{
+    QList<int> list;
+    for (const auto &arguments : spy)
+        list.append(int(arguments.first().toUInt()));
+    return list;
 }
 
 // The entries of a spy on a log(LogLevel, QString) signal, all or those of one level.

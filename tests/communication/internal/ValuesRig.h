@@ -135,6 +135,16 @@ inline QList<float> valuesOf(const QList<Thg::Tilo::Communication::Slots> &sampl
     return values;
 }
 
+// A simulated device that answers 138 and 139 with these samples in turn, the last one repeated; each
+// in the form of the option --sample.
+inline ZebSim::SimConfig withSamples(const QStringList &specs)
+{
+    ZebSim::SimConfig config;
+    for (const QString &spec : specs)
+        config.measured.samples.append(ZebSim::parseSample(spec).value());
+    return config;
+}
+
 // Skips the test without a pseudo-terminal, fails it when the line does not come up.
 #define START_RIG(rig, ...)                                                                        \
     do {                                                                                           \

@@ -17,8 +17,10 @@
 using namespace Thg::Tilo::Communication;
 using Job = Internal::Bootloader;
 using JobTest::deliver;
+using JobTest::device;
 using JobTest::entries;
 using JobTest::FieldMap;
+using JobTest::values;
 
 namespace {
 
@@ -26,22 +28,6 @@ constexpr int WaitMs = 10000;
 constexpr int ShortTimeoutMs = 400;
 // The hand-over timer never fires early; a little slack for the clock's granularity.
 constexpr qint64 HandOverAtLeastMs = Job::HandOverMs - 10;
-
-Device device()
-{
-    Device dev;
-    dev.Name = "M7Q4-ZEB";
-    dev.address.bytes = {19, 0, 4, 0, 1};
-    return dev;
-}
-
-QList<int> values(const QSignalSpy &spy)
-{
-    QList<int> list;
-    for (const auto &arguments : spy)
-        list.append(int(arguments.first().toUInt()));
-    return list;
-}
 
 QStringList texts(const QSignalSpy &spy)
 {

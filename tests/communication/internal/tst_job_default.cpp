@@ -1,9 +1,14 @@
-// The base of every protocol job: progress, field texts, the link-error log and the acknowledgement
-// check of a reply.
+// The base of every protocol job: progress, field texts, the link-error log and the checks of a
+// reply.
 
 #include "communication/MetaTypes.h"
+#include "communication/internal/Bootloader.h"
 #include "communication/internal/Default.h"
+#include "communication/internal/FirstContact.h"
+#include "communication/internal/Parameter.h"
 #include "communication/internal/Port.h"
+#include "communication/internal/SysCommand.h"
+#include "communication/internal/Values.h"
 #include "tests/communication/internal/JobTestSupport.h"
 
 #include "protocol/parlink/PARLINK_SessionInfo.h"
@@ -23,6 +28,29 @@ public:
     void setTo(unsigned int percent) { setProgress(percent); }
 };
 
+// Stands in for a catalogue: every text comes back behind the context it was looked up in.
+class ContextTranslator : public QTranslator {
+public:
+    QString translate(const char *context, const char *sourceText, const char *, int) const override
+    {
+        return QLatin1String(context) + QStringLiteral(": ") + QLatin1String(sourceText);
+    }
+    bool isEmpty() const override { return false; }
+};
+
+std::unique_ptr<Internal::Default> makeJob(const QString &name, PARLINK *facade)
+{
+    if (name == QLatin1String("Bootloader"))
+        return std::make_unique<Internal::Bootloader>(nullptr, facade, nullptr);
+    if (name == QLatin1String("FirstContact"))
+        return std::make_unique<Internal::FirstContact>(nullptr, facade, nullptr, ClosePortWhenFinished::No);
+    if (name == QLatin1String("Parameter"))
+        return std::make_unique<Internal::Parameter>(nullptr, facade, nullptr, ClosePortWhenFinished::No);
+    if (name == QLatin1String("SysCommand"))
+        return std::make_unique<Internal::SysCommand>(nullptr, facade, nullptr, ClosePortWhenFinished::No);
+    return std::make_unique<Internal::Values>(nullptr, facade, nullptr, ClosePortWhenFinished::No);
+}
+
 } // namespace
 
 class TestJobDefault : public QObject {
@@ -38,6 +66,8 @@ private slots:
     void linkError_isLoggedByEveryJobWithItsText();
     void checkAcknowledged_refusesStatusLowAndUniversalError_data();
     void checkAcknowledged_refusesStatusLowAndUniversalError();
+    void checkReply_isTranslatedInTheJobsOwnContext_data();
+    void checkReply_isTranslatedInTheJobsOwnContext();
     void portLog_reachesTheJobsLog();
 };
 
@@ -160,6 +190,49 @@ void TestJobDefault::checkAcknowledged_refusesStatusLowAndUniversalError()
         return;
     QCOMPARE(refusal->logEntry, logged);
     QCOMPARE(refusal->errorText, QString("Device didn`t acknowledge command %1").arg(command));
+}
+
+void TestJobDefault::checkReply_isTranslatedInTheJobsOwnContext_data()
+{
+    QTest::addColumn<QString>("job");
+    QTest::addColumn<int>("received");
+    QTest::addColumn<int>("statusLow");
+    QTest::addColumn<QString>("logged");
+    QTest::addColumn<QString>("reported");
+    const QString wrong = QStringLiteral("Device responded with wrong command. Expected: 135 Received: 136");
+    const QString refused = QStringLiteral("Device didn`t acknowledge command 135");
+    for (const char *job : {"Bootloader", "FirstContact", "Parameter", "SysCommand", "Values"}) {
+        const QString context = QStringLiteral("Thg::Tilo::Communication::Internal::") + QLatin1String(job);
+        QTest::addRow("%s, wrong command", job) << QString(job) << 136 << 0 << wrong << context + ": " + wrong;
+        // The command is looked at first: a refused reply to another command is a wrong command.
+        QTest::addRow("%s, wrong and refused", job) << QString(job) << 136 << 1 << wrong << context + ": " + wrong;
+        QTest::addRow("%s, refused", job) << QString(job) << 135 << 1 << refused << context + ": " + refused;
+        QTest::addRow("%s, carried out", job) << QString(job) << 135 << 0 << QString() << QString();
+    }
+}
+
+void TestJobDefault::checkReply_isTranslatedInTheJobsOwnContext()
+{
+    QFETCH(QString, job);
+    QFETCH(int, received);
+    QFETCH(int, statusLow);
+    QFETCH(QString, logged);
+    QFETCH(QString, reported);
+    PARLINK facade;
+    const std::unique_ptr<Internal::Default> subject = makeJob(job, &facade);
+    Internal::Sequences plan;
+    plan.sequences.append(Internal::Sequence(Address::Type::Device,
+                                             Internal::Session::Data{PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_135, {}},
+                                             Internal::Session::Data{PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_136, {}}));
+    ContextTranslator translator;
+    QVERIFY(QCoreApplication::installTranslator(&translator));
+    const auto refusal = subject->checkReply(plan, received, {{"Status Low", statusLow}, {"Universal Error", 0}});
+    QCoreApplication::removeTranslator(&translator);
+    QCOMPARE(refusal.has_value(), !logged.isEmpty());
+    if (!refusal)
+        return;
+    QCOMPARE(refusal->logEntry, logged);
+    QCOMPARE(refusal->errorText, reported);
 }
 
 void TestJobDefault::portLog_reachesTheJobsLog()

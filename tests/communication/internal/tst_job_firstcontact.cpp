@@ -12,6 +12,7 @@ using Internal::FirstContact;
 using JobTest::deliver;
 using JobTest::entries;
 using JobTest::FieldMap;
+using JobTest::values;
 using Type = Address::Type;
 
 Q_DECLARE_METATYPE(Thg::Tilo::Communication::Address::Bytes)
@@ -37,14 +38,6 @@ const QList<Answer> SubIdentity{{135, {{"Version", 2}, {"Subversion", 0}}},
 FieldMap contact(const QVariant &vendor, const QVariant &slave, const QVariant &subslave)
 {
     return {{"Address Vendor ID", vendor}, {"Address Slave", slave}, {"Address Subslave", subslave}};
-}
-
-QList<int> values(const QSignalSpy &spy)
-{
-    QList<int> list;
-    for (const auto &arguments : spy)
-        list.append(int(arguments.first().toUInt()));
-    return list;
 }
 
 } // namespace

@@ -15,6 +15,7 @@ using namespace Thg::Tilo::Communication;
 using Internal::Parameter;
 using JobTest::deliver;
 using JobTest::entries;
+using JobTest::values;
 using Chunk = Internal::Chunks<50>::Chunk;
 
 namespace {
@@ -33,14 +34,6 @@ Device deviceWithSubdevice()
 Chunk chunk(Address::Type type, std::uint16_t address, const char *hex)
 {
     return {type, address, QByteArray::fromHex(hex)};
-}
-
-QList<int> progressOf(const QSignalSpy &spy)
-{
-    QList<int> values;
-    for (const auto &arguments : spy)
-        values.append(int(arguments.at(0).toUInt()));
-    return values;
 }
 
 JobTest::FieldMap bytes(const char *hex)
@@ -133,7 +126,7 @@ void TestJobParameter::write_oneChunkThenTakeOver_succeeds()
                      Internal::writePlan({chunk(Address::Type::Device, 16, "30313233")}, true));
     QVERIFY(mJob->isBusy());
     QCOMPARE(mJob->state(), Parameter::State::Writing);
-    QCOMPARE(progressOf(progress), (QList<int>{0, 10}));
+    QCOMPARE(values(progress), (QList<int>{0, 10}));
 
     QVERIFY(sessionRunning());
     deliver(*mFacade, 131);
@@ -146,7 +139,7 @@ void TestJobParameter::write_oneChunkThenTakeOver_succeeds()
     QCOMPARE(success.size(), 1);
     QVERIFY(error.isEmpty());
     QVERIFY(!mJob->isBusy());
-    QCOMPARE(progressOf(progress), (QList<int>{0, 10, 40, 70, 100, 100}));
+    QCOMPARE(values(progress), (QList<int>{0, 10, 40, 70, 100, 100}));
     const QStringList trace = entries(log, int(LogLevel::Trace));
     QVERIFY(trace.contains("Device responded to command 131: Value was written"));
     QVERIFY(trace.contains("Device responded to command 130: Read value corresponds to sent value: 30313233 to NVM address: 16"));
@@ -201,7 +194,7 @@ void TestJobParameter::readBack_differingOnce_repeatsTheChunkAndSucceeds()
 
     QCOMPARE(success.size(), 1);
     // Five replies of three planned commands: held at 100 until the end.
-    QCOMPARE(progressOf(progress), (QList<int>{0, 10, 40, 70, 100, 100, 100, 100}));
+    QCOMPARE(values(progress), (QList<int>{0, 10, 40, 70, 100, 100, 100, 100}));
 }
 
 void TestJobParameter::readBack_differingFourTimes_failsWithTheMismatch()
@@ -276,7 +269,7 @@ void TestJobParameter::failures_reportCloseAndLeaveTheJobIdle()
     if (!logged.isEmpty())
         QVERIFY(entries(log, int(LogLevel::Error)).contains(logged));
     QVERIFY(entries(log, int(LogLevel::Trace)).contains("Com port will be closed"));
-    QCOMPARE(progressOf(progress).last(), 0);
+    QCOMPARE(values(progress).last(), 0);
     QVERIFY(readValue.isEmpty());
     QVERIFY(!mJob->isBusy());
     QVERIFY(!mJob->session()->isRunning());
@@ -305,7 +298,7 @@ void TestJobParameter::read_ofThreeChunks_handsOverAllBytesOnce()
     QCOMPARE(readValue.size(), 1);
     QCOMPARE(readValue.first().first().toByteArray(), QByteArray::fromHex("0102030405"));
     QCOMPARE(success.size(), 1);
-    QCOMPARE(progressOf(progress), (QList<int>{0, 10, 40, 70, 100, 100}));
+    QCOMPARE(values(progress), (QList<int>{0, 10, 40, 70, 100, 100}));
     QVERIFY(entries(log, int(LogLevel::Trace))
                 .contains("Device responded to command 130: Value 4; 5;  from NVM address: 434 recieved"));
 }
@@ -323,7 +316,7 @@ void TestJobParameter::abort_duringAStep_sendsNothingMoreAndNewPlanStartsClean()
     // The step to the second chunk is under way.
     mJob->abort();
     QCOMPARE(entries(log, int(LogLevel::Info)), QStringList{"Operation was aborted and com port was closed!"});
-    QCOMPARE(progressOf(progress).last(), 0);
+    QCOMPARE(values(progress).last(), 0);
     QVERIFY(!mJob->isBusy());
     QVERIFY(entries(log, int(LogLevel::Trace)).contains("Com port will be closed"));
 

@@ -12,29 +12,15 @@ using namespace Thg::Tilo::Communication;
 using Internal::SysCommand;
 using Command = SysCommand::Command;
 using JobTest::deliver;
+using JobTest::device;
 using JobTest::entries;
 using JobTest::FieldMap;
+using JobTest::values;
 
 namespace {
 
 constexpr int WaitMs = 10000;
 constexpr int ShortTimeoutMs = 400;
-
-Device device()
-{
-    Device dev;
-    dev.Name = "M7Q4-ZEB";
-    dev.address.bytes = {19, 0, 4, 0, 1};
-    return dev;
-}
-
-QList<int> values(const QSignalSpy &spy)
-{
-    QList<int> list;
-    for (const auto &arguments : spy)
-        list.append(int(arguments.first().toUInt()));
-    return list;
-}
 
 QList<Command> commands(const QSignalSpy &spy)
 {

@@ -16,14 +16,6 @@ namespace {
 // The two replies an accumulating read leaves out, with values that would show in any average.
 const QStringList Settling{"17:1000,32:1000", "17:-1000,32:-1000"};
 
-ZebSim::SimConfig withSamples(const QStringList &specs)
-{
-    ZebSim::SimConfig config;
-    for (const QString &spec : specs)
-        config.measured.samples.append(ZebSim::parseSample(spec).value());
-    return config;
-}
-
 } // namespace
 
 class TestJobValuesAccumulate : public QObject {

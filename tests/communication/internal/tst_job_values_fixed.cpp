@@ -8,18 +8,6 @@ using namespace Thg::Tilo::Communication;
 using Kind = ValuesRig::Kind;
 using State = Internal::Values::State;
 
-namespace {
-
-ZebSim::SimConfig withSamples(const QStringList &specs)
-{
-    ZebSim::SimConfig config;
-    for (const QString &spec : specs)
-        config.measured.samples.append(ZebSim::parseSample(spec).value());
-    return config;
-}
-
-} // namespace
-
 class TestJobValuesFixed : public QObject {
     Q_OBJECT
 private slots:
