@@ -3,6 +3,7 @@
 
 #include "communication/internal/Values.h"
 #include "tests/support/ServiceHarness.h"
+#include "tests/support/SimulatedSamples.h"
 
 #include <QtTest>
 
@@ -11,11 +12,9 @@ using Internal::Values;
 
 namespace {
 
-ZebSim::SimConfig withSamples(const QStringList &specs)
+ZebSim::SimConfig withStatusTexts(const QStringList &samples)
 {
-    ZebSim::SimConfig config;
-    for (const QString &spec : specs)
-        config.measured.samples.append(ZebSim::parseSample(spec).value());
+    ZebSim::SimConfig config = withSamples(samples);
     config.measured.statusTexts = {{1, "3Overflow"}, {2, "2Air bubble"}, {3, "2Low flow"},
                                    {4, "1Sensor fault"}, {6, "1Cable break"}, {8, "3Service due"}};
     return config;
@@ -73,7 +72,7 @@ void TestServiceValues::fixedRead_warnsOfTheDeviceStatusBeforeEachResult()
     QFETCH(QStringList, samples);
     QFETCH(QStringList, warnings);
     ServiceHarness h;
-    ZEB_START_SIM(h, withSamples(samples));
+    ZEB_START_SIM(h, withStatusTexts(samples));
     const std::optional<Device> dev = h.connectDevice();
     QVERIFY(dev);
     h.recorder().clear();
@@ -95,7 +94,7 @@ void TestServiceValues::fixedRead_warnsOfTheDeviceStatusBeforeEachResult()
 void TestServiceValues::accumulatingRead_deliversTheTrimmedAverage()
 {
     ServiceHarness h;
-    ZEB_START_SIM(h, withSamples({"17:1000", "17:1000", "17:10", "17:14", "0x01/17:12"}));
+    ZEB_START_SIM(h, withStatusTexts({"17:1000", "17:1000", "17:10", "17:14", "0x01/17:12"}));
     const std::optional<Device> dev = h.connectDevice();
     QVERIFY(dev);
     h.recorder().clear();

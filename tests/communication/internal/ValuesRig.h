@@ -7,6 +7,7 @@
 #include "communication/MetaTypes.h"
 #include "communication/internal/Port.h"
 #include "communication/internal/Values.h"
+#include "tests/support/SimulatedSamples.h"
 #include "tools/zeb-sim/ZebSimDevice.h"
 
 #include "protocol/parlink/PARLINK.h"
@@ -133,16 +134,6 @@ inline QList<float> valuesOf(const QList<Thg::Tilo::Communication::Slots> &sampl
     for (const auto &sample : samples)
         values.append(slot < sample.slotList.size() ? sample.slotList.at(slot).value : -1.0f);
     return values;
-}
-
-// A simulated device that answers 138 and 139 with these samples in turn, the last one repeated; each
-// in the form of the option --sample.
-inline ZebSim::SimConfig withSamples(const QStringList &specs)
-{
-    ZebSim::SimConfig config;
-    for (const QString &spec : specs)
-        config.measured.samples.append(ZebSim::parseSample(spec).value());
-    return config;
 }
 
 // Skips the test without a pseudo-terminal, fails it when the line does not come up.
