@@ -12,6 +12,8 @@
 
 #include "protocol/parlink/PARLINK.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace Thg::Tilo::Communication {
@@ -73,6 +75,7 @@ ParLinkDeviceService::ParLinkDeviceService(QObject *parent, int responseTimeoutM
     });
 
     reportsOf(mParameter);
+    // Only failures of the job itself come this way; refused calls are reported by the service.
     connect(mParameter, &Internal::Default::error, this, [this](const QString &err) {
         // No later decoding may use the lists of a read that failed.
         mReadDeviceParameters.clear();
@@ -182,6 +185,12 @@ const char *ParLinkDeviceService::transferRefusal(const std::optional<Internal::
     return nullptr;
 }
 
+void ParLinkDeviceService::refuseTransfer(const char *sourceText)
+{
+    emit log(LogLevel::Error, QString::fromLatin1(sourceText));
+    emit error(QCoreApplication::translate(Internal::Parameter::staticMetaObject.className(), sourceText));
+}
+
 void ParLinkDeviceService::write(const Device &dev, const std::vector<Thg::Tilo::Device::Parameter> &deviceParameters,
                                  const std::vector<Thg::Tilo::Device::Parameter> &subdeviceParameters, bool readBack)
 {
@@ -195,7 +204,7 @@ void ParLinkDeviceService::write(const Device &dev, const std::vector<Thg::Tilo:
         return;
     }
     if (const char *refusal = transferRefusal(chunks, false)) {
-        mParameter->refuse(refusal);
+        refuseTransfer(refusal);
         return;
     }
     // The plan holds copies of the bytes: the caller's parameters are not needed after this slot.
@@ -214,18 +223,20 @@ void ParLinkDeviceService::read(const Device &dev,
         return;
     }
     if (const char *refusal = transferRefusal(chunks, true)) {
-        mParameter->refuse(refusal);
+        refuseTransfer(refusal);
         return;
     }
     // Sorted as the chunks were cut, so that the bytes read come in the order of these lists.
-    mReadDeviceParameters = std::move(deviceParameters);
-    mReadSubdeviceParameters = std::move(subdeviceParameters);
+    mReadDeviceParameters.assign(deviceParameters.begin(), deviceParameters.end());
+    mReadSubdeviceParameters.assign(subdeviceParameters.begin(), subdeviceParameters.end());
     mParameter->startRead(chunks->device, Internal::readPlan(chunks->chunks));
 }
 
 void ParLinkDeviceService::parseReadData(const QByteArray &data)
 {
-    const ReadData decoded = ReadData::decode(data, mReadDeviceParameters, mReadSubdeviceParameters);
+    const ParameterRefs device(mReadDeviceParameters.begin(), mReadDeviceParameters.end());
+    const ParameterRefs subdevice(mReadSubdeviceParameters.begin(), mReadSubdeviceParameters.end());
+    const ReadData decoded = ReadData::decode(data, device, subdevice);
     emit progress(100);
     emit successReading(decoded.deviceSettings, decoded.subdeviceSettings);
     mReadDeviceParameters.clear();

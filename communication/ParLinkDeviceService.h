@@ -96,14 +96,19 @@ public slots:
 private:
     // Why a transfer of `chunks` is refused before anything is sent; nullptr when it may go.
     const char *transferRefusal(const std::optional<Internal::Chunks<50>> &chunks, bool reading) const;
+    // Logs and reports a refused transfer as the parameter job would, without the job: a refusal is
+    // no failure of the read that may be under way.
+    void refuseTransfer(const char *sourceText);
     // Decodes the bytes of the read in flight and reports them.
     void parseReadData(const QByteArray &data);
     void accumulate(Type kind, Address::Type type, const Device &dev, std::uint32_t samples,
                     std::uint8_t leadingSlotIndex, std::uint16_t topBotSamplesToRemove);
 
-    // The parameters of the read in flight, sorted by address; empty otherwise.
-    ParameterRefs mReadDeviceParameters;
-    ParameterRefs mReadSubdeviceParameters;
+    // Copies of the parameters of the read in flight, sorted by address; empty otherwise. The caller
+    // may free its own as soon as an `error` arrives, and a refused call's `error` can arrive while
+    // this read still runs.
+    std::vector<Thg::Tilo::Device::Parameter> mReadDeviceParameters;
+    std::vector<Thg::Tilo::Device::Parameter> mReadSubdeviceParameters;
     PARLINK *mFacade = nullptr;
     Internal::Port *mPort = nullptr;
     Internal::FirstContact *mFirstContact = nullptr;

@@ -62,13 +62,14 @@ bool Values::startReading(State state, Address::Type type, const Device &device,
     mRepliesToSkip = skip;
     mKind = kind;
 
-    const QList<Session::Data> sample = commandsOf(kind);
-    const quint64 sessions = quint64(samples) + skip;
+    // The status texts, then one session per sample and per skipped reply: up to 2^32 + 2^16 of them.
+    mSequenceCount = 1 + quint64(samples) + skip;
+    mSequenceIndex = 0;
+    mSampleCommands = commandsOf(kind);
+    mType = type;
     mPlan = {};
-    mPlan.sequences.reserve(qsizetype(std::min<quint64>(sessions + 1, MaxReservedSamples)));
     mPlan.sequences.append(Sequence(type, Session::request(Cmd140)));
-    for (quint64 i = 0; i < sessions; ++i)
-        mPlan.sequences.append(Sequence(sample, 0, type));
+    planAhead();
     mDevice = device;
     startSequence(device.address, mPlan.sequences.first(), ValuesDelays.startMs);
     return true;
@@ -158,18 +159,29 @@ void Values::replyReceived(PARLINK_Session *reply)
 // share once a whole percent has been reported is dropped.
 void Values::countProgress()
 {
-    mProgressCarry += 95.0 / double(mPlan.sequences.size());
+    mProgressCarry += 95.0 / double(mSequenceCount);
     if (mProgressCarry >= 1.0) {
         incProgress(unsigned(mProgressCarry));
         mProgressCarry = 0.0;
     }
 }
 
+void Values::planAhead()
+{
+    if (mSequenceIndex + 1 < mSequenceCount)
+        mPlan.sequences.append(Sequence(mSampleCommands, 0, mType));
+}
+
 void Values::sendNextSequence()
 {
-    if (mState == State::Idle)
+    if (mState == State::Idle || !mPlan.hasNext())
         return;
     startNextSequence(mPlan, mDevice.address);
+    // The sequence just sent is the one under way; the one before it is done with.
+    mPlan.sequences.removeFirst();
+    mPlan.cursor = 0;
+    ++mSequenceIndex;
+    planAhead();
 }
 
 void Values::noResponse()

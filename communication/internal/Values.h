@@ -54,7 +54,13 @@ public:
 
     bool isBusy() const { return mState != State::Idle; }
     State state() const { return mState; }
+    // The sequences at hand: the one under way and, when another follows, that one. The rest of a
+    // run's sequences are made when they are due, so a run of any length holds at most two.
     const Sequences &plan() const { return mPlan; }
+    // The run's sessions: the status texts, then one per sample and per skipped reply.
+    quint64 sequenceCount() const { return mSequenceCount; }
+    // The position of the sequence under way among them.
+    quint64 sequenceIndex() const { return mSequenceIndex; }
     const QList<Thg::Tilo::Communication::Slots> &samples() const { return mSamples; }
     const QList<QString> &statusTexts() const { return mStatusTexts; }
 
@@ -78,6 +84,8 @@ public slots:
 private:
     void replyReceived(PARLINK_Session *reply);
     void sendNextSequence();
+    // Appends the next sequence to the plan at hand when the run has another one.
+    void planAhead();
     void noResponse();
     void countProgress();
     void finishAccumulate();
@@ -86,6 +94,11 @@ private:
 
     State mState = State::Idle;
     Sequences mPlan;
+    quint64 mSequenceCount = 0;
+    quint64 mSequenceIndex = 0;
+    // One sample's commands and the part of the address they go to.
+    QList<Session::Data> mSampleCommands;
+    Thg::Tilo::Communication::Address::Type mType = Thg::Tilo::Communication::Address::Type::None;
     Thg::Tilo::Communication::Device mDevice;
     double mProgressCarry = 0.0;
     QList<QString> mStatusTexts;

@@ -5,6 +5,9 @@
 
 #include <QtTest>
 
+#include <algorithm>
+#include <memory>
+
 using namespace Thg::Tilo::Communication;
 using namespace ParameterService;
 using Thg::Tilo::Device::ParameterSetting;
@@ -25,12 +28,42 @@ QStringList namesOf(const Settings &settings)
     return names;
 }
 
+// One setting per parameter, in the order given, each with the parameter's name, type and value.
+bool sameValues(const Settings &settings, const std::vector<Thg::Tilo::Device::Parameter> &parameters)
+{
+    return std::equal(settings.begin(), settings.end(), parameters.begin(), parameters.end(),
+                      [](const ParameterSetting &setting, const Thg::Tilo::Device::Parameter &parameter) {
+                          return setting.name == parameter.name && setting.type == parameter.type
+                                 && setting.value == parameter.currentValue;
+                      });
+}
+
+// The medium's parameters sorted by address, the order in which a read reports them.
+std::vector<Thg::Tilo::Device::Parameter> byAddress(std::vector<Thg::Tilo::Device::Parameter> parameters)
+{
+    std::sort(parameters.begin(), parameters.end(), [](const auto &a, const auto &b) { return a.address < b.address; });
+    return parameters;
+}
+
+// Connects to the simulated device and writes `medium`; the device, or nothing when either failed.
+std::optional<Device> connectAndWrite(ServiceHarness &h, const BuiltinMedium::Parameters &medium)
+{
+    const std::optional<Device> found = h.connectDevice();
+    if (!found)
+        return std::nullopt;
+    h.call([dev = *found, medium](ParLinkDeviceService *s) { s->write(dev, medium.device, medium.subdevice); });
+    if (!h.recorder().waitForAnyAfter(0, {"successWriting", "error"}) || !h.recorder().errors().isEmpty())
+        return std::nullopt;
+    return found;
+}
+
 } // namespace
 
 class TestServiceParameterRead : public QObject {
     Q_OBJECT
 private slots:
     void read_returnsTheWrittenValues();
+    void refusalsDuringARead_leaveTheReadWhole();
     void shortReply_failsTheRead();
     void noReply_failsTheReadWithoutValues();
     void nothingToRead_warnsAndReportsEmptyLists();
@@ -42,11 +75,8 @@ void TestServiceParameterRead::read_returnsTheWrittenValues()
     ZEB_LOAD_WATER(medium);
     ServiceHarness h;
     ZEB_START_SIM(h);
-    const std::optional<Device> found = h.connectDevice();
+    const std::optional<Device> found = connectAndWrite(h, medium);
     QVERIFY(found);
-    h.call([dev = *found, medium](ParLinkDeviceService *s) { s->write(dev, medium.device, medium.subdevice); });
-    QVERIFY(h.recorder().waitForAnyAfter(0, {"successWriting", "error"}));
-    QCOMPARE(h.recorder().errors(), QStringList{});
     const qsizetype written = h.device()->commandsReceived().size();
     h.recorder().clear();
 
@@ -78,13 +108,54 @@ void TestServiceParameterRead::read_returnsTheWrittenValues()
     QCOMPARE(std::get<std::uint64_t>(subdevice[3].value.data), std::uint64_t(3));
     QCOMPARE(std::get<std::uint64_t>(subdevice[4].value.data), std::uint64_t(5));
     // Each setting is the value the medium gave its parameter.
-    for (const auto &setting : subdevice) {
-        const auto parameter = std::find_if(medium.subdevice.begin(), medium.subdevice.end(),
-                                            [&](const auto &p) { return p.name == setting.name; });
-        QVERIFY(parameter != medium.subdevice.end());
-        QVERIFY(setting.value == parameter->currentValue);
-        QCOMPARE(setting.type, parameter->type);
+    QVERIFY(sameValues(device, byAddress(medium.device)));
+    QVERIFY(sameValues(subdevice, byAddress(medium.subdevice)));
+}
+
+// A read of seven chunks runs while a write and a read are refused. The caller frees the parameters
+// of its read once the refusals' errors are in, as it may; the read still ends with every value.
+void TestServiceParameterRead::refusalsDuringARead_leaveTheReadWhole()
+{
+    BuiltinMedium::Parameters medium;
+    ZEB_LOAD_WATER(medium);
+    ServiceHarness h;
+    ZEB_START_SIM(h);
+    const std::optional<Device> found = connectAndWrite(h, medium);
+    QVERIFY(found);
+    const qsizetype written = h.device()->commandsReceived().size();
+    h.recorder().clear();
+
+    auto callers = std::make_unique<BuiltinMedium::Parameters>(medium);
+    const auto readCallers = [dev = *found, params = callers.get()](ParLinkDeviceService *s) {
+        s->read(dev, refsOf(params->device), refsOf(params->subdevice));
+    };
+    h.call(readCallers);
+    // The first of the seven replies is in.
+    QTRY_VERIFY_WITH_TIMEOUT(h.recorder().progress().contains(22), 10000);
+    h.call([dev = *found, medium](ParLinkDeviceService *s) { s->write(dev, medium.device, medium.subdevice); });
+    h.call(readCallers);
+    QVERIFY(h.recorder().waitFor("error", 2));
+    QCOMPARE(h.recorder().count("successReading"), 0);
+    // Whatever still pointed into them would read these.
+    for (auto *list : {&callers->device, &callers->subdevice}) {
+        for (auto &parameter : *list) {
+            parameter.name = "freed";
+            parameter.type = Thg::Tilo::Device::DataType::ARRSTRING;
+            parameter.length = 1;
+        }
     }
+    callers.reset();
+
+    QVERIFY(h.recorder().waitFor("successWriting"));
+    QCOMPARE(h.recorder().outcomes(), (QStringList{"error", "error", "successReading", "successWriting"}));
+    QCOMPARE(h.recorder().errors(), (QStringList{"Current operation not finished!", "Current operation not finished!"}));
+    QCOMPARE(h.recorder().logEntries(LogLevel::Error),
+             (QStringList{"Current operation not finished!", "Current operation not finished!"}));
+    QCOMPARE(commandsAfter(*h.device(), written), QList<int>(7, 130));
+    const auto reading = h.recorder().first("successReading");
+    QVERIFY(reading);
+    QVERIFY(sameValues(reading->args.at(0).value<Settings>(), byAddress(medium.device)));
+    QVERIFY(sameValues(reading->args.at(1).value<Settings>(), byAddress(medium.subdevice)));
 }
 
 void TestServiceParameterRead::shortReply_failsTheRead()

@@ -15,6 +15,7 @@ private slots:
     void waterMedium_landsByteForByte();
     void withoutReadBack_onlyWritesAndTakesOver();
     void nothingToWrite_warnsAndSucceedsWithoutSending();
+    void refusedTakeOver_failsTheWriteAndClosesThePort();
 };
 
 void TestServiceParameterWrite::waterMedium_landsByteForByte_data()
@@ -108,6 +109,34 @@ void TestServiceParameterWrite::nothingToWrite_warnsAndSucceedsWithoutSending()
     QCOMPARE(h.recorder().progress(), QList<int>{100});
     h.recorder().quietFor(600);
     QCOMPARE(commandsAfter(*h.device(), identification), QList<int>{});
+}
+
+// The device answers the take-over of the device's values (132) with "Status Low" 1.
+void TestServiceParameterWrite::refusedTakeOver_failsTheWriteAndClosesThePort()
+{
+    BuiltinMedium::Parameters medium;
+    ZEB_LOAD_WATER(medium);
+    ServiceHarness h;
+    ZebSim::SimConfig config;
+    config.faults.statusLowFor.insert(132, 1);
+    ZEB_START_SIM(h, config);
+    const std::optional<Device> found = h.connectDevice();
+    QVERIFY(found);
+    const qsizetype identification = h.device()->commandsReceived().size();
+    h.recorder().clear();
+
+    h.call([dev = *found, medium](ParLinkDeviceService *s) { s->write(dev, medium.device, medium.subdevice); });
+    QVERIFY(h.recorder().waitForAnyAfter(0, {"successWriting", "error"}));
+    QCOMPARE(h.recorder().outcomes(), QStringList{"error"});
+    QCOMPARE(h.recorder().errors(), QStringList{"Device didn`t acknowledge command 132"});
+    QCOMPARE(h.recorder().logEntries(LogLevel::Error), QStringList{"Device didn`t acknowledge command 132"});
+    QTRY_COMPARE_WITH_TIMEOUT(h.recorder().progress().last(), 0, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(h.recorder().logEntries().contains("Com port is closed"), 5000);
+    // Nothing after the refused take-over: the sub-device's chunks are never sent.
+    h.recorder().quietFor(500);
+    QCOMPARE(h.recorder().count("successWriting"), 0);
+    QCOMPARE(commandsAfter(*h.device(), identification), (QList<int>{131, 130, 132}));
+    QCOMPARE(h.device()->memory().takeOverCount(Space::Device), 0);
 }
 
 QTEST_GUILESS_MAIN(TestServiceParameterWrite)

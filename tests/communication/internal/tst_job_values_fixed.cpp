@@ -21,6 +21,8 @@ private slots:
     void startWhileBusy_isRefusedAndTheRunGoesOn();
     void replyToAnotherCommand_failsTheRun();
     void stepOfAnAbortedRun_doesNotMoveTheNextRunOn();
+    void longestRun_makesEachSequenceWhenItIsDue_data();
+    void longestRun_makesEachSequenceWhenItIsDue();
 };
 
 void TestJobValuesFixed::fixedRun_deliversEverySampleWithItsProgress_data()
@@ -217,8 +219,59 @@ void TestJobValuesFixed::stepOfAnAbortedRun_doesNotMoveTheNextRunOn()
     QVERIFY(rig.read(State::FixedSamples, Kind::BurstValues, 2, 0));
     QTest::qWait(200);
     QCOMPARE(rig.job->plan().cursor, 0);
+    QCOMPARE(rig.job->sequenceIndex(), 0u);
     QVERIFY(!rig.logEntries().contains("Starting single command: 139 at address: 190400"));
     QVERIFY(rig.logEntries().contains("Starting single command: 140 at address: 190400"));
+}
+
+void TestJobValuesFixed::longestRun_makesEachSequenceWhenItIsDue_data()
+{
+    QTest::addColumn<State>("state");
+    QTest::addColumn<Kind>("kind");
+    QTest::addColumn<unsigned short>("skip");
+    QTest::addColumn<QList<int>>("firstCommands");
+
+    QTest::newRow("fixed device values") << State::FixedSamples << Kind::DeviceValues << ushort(0)
+                                         << QList<int>{140, 138, 138, 138};
+    QTest::newRow("accumulated burst values") << State::Accumulate << Kind::BurstValues << ushort(2)
+                                              << QList<int>{140, 139, 139, 139};
+    QTest::newRow("fixed device and burst values") << State::FixedSamples << Kind::DeviceAndBurstValues << ushort(0)
+                                                   << QList<int>{140, 138, 139, 138, 139};
+}
+
+// The largest sample count there is: a plan made up front would take about 137 GB. The run holds the
+// sequence under way and the next one, no more.
+void TestJobValuesFixed::longestRun_makesEachSequenceWhenItIsDue()
+{
+    QFETCH(State, state);
+    QFETCH(Kind, kind);
+    QFETCH(unsigned short, skip);
+    QFETCH(QList<int>, firstCommands);
+    ValuesRig rig;
+    START_RIG(rig);
+    QSignalSpy closed(rig.port.get(), &Internal::Port::closed);
+
+    QVERIFY(rig.read(state, kind, 4294967295u, skip));
+    QCOMPARE(rig.job->sequenceCount(), 1 + 4294967295ull + skip);
+    qsizetype mostHeld = 0;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            mostHeld = std::max(mostHeld, rig.job->plan().sequences.size());
+            return rig.device->commandsReceived().size() > firstCommands.size();
+        },
+        ValuesRig::WaitMs));
+    QCOMPARE(rig.device->commandsReceived().mid(1, firstCommands.size()), firstCommands);
+    QVERIFY2(mostHeld <= 2, qPrintable(QString::number(mostHeld)));
+    QVERIFY(rig.job->sequenceIndex() >= 2);
+    QCOMPARE(rig.errors(), QStringList{});
+
+    rig.job->abort();
+    QVERIFY(!rig.job->isBusy());
+    QVERIFY(closed.wait(ValuesRig::WaitMs));
+    const qsizetype sent = rig.device->commandsReceived().size();
+    QTest::qWait(300);
+    QCOMPARE(rig.device->commandsReceived().size(), sent);
+    QCOMPARE(rig.fixed->size() + rig.accumulated->size(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestJobValuesFixed)
