@@ -422,6 +422,74 @@ private slots:
         QCOMPARE(mContext.connectedDevice, Device());
     }
 
+    // The service lives on another thread: what it emitted before the device was found is still
+    // on its way when deviceFound is handled, and a receiver may run a nested event loop there (a
+    // message box does).
+    void connect_hearsNothingOfTheServiceOnceTheDeviceIsFound_data()
+    {
+        QTest::addColumn<bool>("queuedBeforeTheDevice");
+        QTest::newRow("emitted before the device was found, delivered while it is handled") << true;
+        QTest::newRow("emitted while the device is handled") << false;
+    }
+
+    void connect_hearsNothingOfTheServiceOnceTheDeviceIsFound()
+    {
+        QFETCH(bool, queuedBeforeTheDevice);
+        mContext.clearConnectedDeviceAndPort();
+        mService->setReply(QStringLiteral("start"), FakeDeviceService::Reply::Silent);
+        ConnectCommand command(mContext, *mService, port("/dev/ttyZEB"), true);
+        QStringList order;
+        connect(&command, &Command::progressUpdated, this,
+                [&](std::uint32_t progress) { order << QStringLiteral("progress %1").arg(progress); });
+        connect(&command, &Command::warningOccurred, this, [&] { order << QStringLiteral("warningOccurred"); });
+        connect(&command, &Command::errorOccurred, this, [&] { order << QStringLiteral("errorOccurred"); });
+        connect(&command, &Command::finished, this, [&] { order << QStringLiteral("finished"); });
+        const auto fromTheService = [this] {
+            emit mService->progress(60);
+            emit mService->warning(QStringLiteral("Device status: 0x1 (late)"));
+            emit mService->error(QStringLiteral("Device didn`t respond -> timeout! !"));
+        };
+        connect(&command, &ConnectCommand::deviceFound, this, [&] {
+            order << QStringLiteral("deviceFound");
+            if (!queuedBeforeTheDevice)
+                fromTheService();
+            QTest::qWait(20);
+        });
+        command.execute();
+
+        // Emitted on another thread, so each reaches the command queued, in this order.
+        std::unique_ptr<QThread> emitter(QThread::create([&] {
+            emit mService->foundDevice(device("ZEB", fullAddress));
+            if (queuedBeforeTheDevice)
+                fromTheService();
+        }));
+        emitter->start();
+        QVERIFY(emitter->wait(5000));
+
+        QTRY_COMPARE_WITH_TIMEOUT(order.size(), 3, 5000);
+        QTest::qWait(50);
+        QCOMPARE(order, (QStringList{"progress 0", "deviceFound", "finished"}));
+        QVERIFY(!command.isRunning());
+        QCOMPARE(mLog->linesWith(QStringLiteral("Finished")).size(), 1);
+        QCOMPARE(mLog->linesWith(QStringLiteral("Error in")), QStringList{});
+    }
+
+    void connect_cancelledWhileTheDeviceIsHandled_endsSilently()
+    {
+        mContext.clearConnectedDeviceAndPort();
+        ConnectCommand command(mContext, *mService, port("/dev/ttyZEB"), true);
+        QSignalSpy finished(&command, &Command::finished);
+        QSignalSpy failed(&command, &Command::errorOccurred);
+        QSignalSpy found(&command, &ConnectCommand::deviceFound);
+        connect(&command, &ConnectCommand::deviceFound, &command, &Command::cancel);
+        command.execute();
+        QVERIFY(found.wait(5000));
+        QTest::qWait(20);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(failed.count(), 0);
+        QVERIFY(!command.isRunning());
+    }
+
     void disconnect_clearsTheContextAtOnce()
     {
         mService->setReply(QStringLiteral("abort"), FakeDeviceService::Reply::Silent);
