@@ -1,5 +1,6 @@
 #include "application/components/ConnectCommand.h"
 #include "application/components/DisconnectCommand.h"
+#include "application/components/ReadParametersCommand.h"
 #include "application/components/RestartDeviceCommand.h"
 #include "application/components/SetAsFactoryDefaultsCommand.h"
 #include "application/components/WriteParametersCommand.h"
@@ -21,19 +22,21 @@ using Thg::Tilo::Components::Command;
 using Thg::Tilo::Components::ConnectCommand;
 using Thg::Tilo::Components::ConnectedDeviceContext;
 using Thg::Tilo::Components::DisconnectCommand;
+using Thg::Tilo::Components::ReadParametersCommand;
 using Thg::Tilo::Components::RestartDeviceCommand;
 using Thg::Tilo::Components::SetAsFactoryDefaultsCommand;
 using Thg::Tilo::Components::System;
 using Thg::Tilo::Components::WriteParametersCommand;
 using Thg::Tilo::Device::DataType;
 using Thg::Tilo::Device::Parameter;
+using Thg::Tilo::Device::ParameterSetting;
 using Thg::Tilo::Device::Value;
 
 Q_DECLARE_METATYPE(Address::Bytes)
 
 namespace {
 
-enum class Kind { Connect, Disconnect, Restart, FactoryDefaults, Write };
+enum class Kind { Connect, Disconnect, Restart, FactoryDefaults, Write, Read };
 
 Parameter parameter(const char *name, std::uint64_t value)
 {
@@ -112,6 +115,8 @@ private:
             write->setSubdeviceParameters({parameter("Curve[1].L", 9)});
             return write;
         }
+        case Kind::Read:
+            return makeRead({parameter("Flow", 3)}, {parameter("Curve[1].L", 9)});
         }
         return {};
     }
@@ -123,6 +128,25 @@ private:
         write->setDeviceParameters(std::move(deviceParameters));
         write->setSubdeviceParameters(std::move(subdeviceParameters));
         return write;
+    }
+
+    std::unique_ptr<ReadParametersCommand> makeRead(std::vector<Parameter> deviceParameters,
+                                                    std::vector<Parameter> subdeviceParameters)
+    {
+        auto read = std::make_unique<ReadParametersCommand>(mContext, *mService);
+        read->setDeviceParameters(std::move(deviceParameters));
+        read->setSubdeviceParameters(std::move(subdeviceParameters));
+        return read;
+    }
+
+    // "name type value" of each setting.
+    static QStringList texts(const std::vector<ParameterSetting> &settings)
+    {
+        QStringList result;
+        for (const ParameterSetting &setting : settings)
+            result << QStringLiteral("%1 %2 %3").arg(QString::fromStdString(setting.name)).arg(int(setting.type))
+                          .arg(QString::fromStdString(setting.value.toString()));
+        return result;
     }
 
 private slots:
@@ -162,6 +186,8 @@ private slots:
                                           << QStringLiteral("Setting parameters as factory defaults") << true;
         QTest::newRow("write") << int(Kind::Write) << QStringLiteral("write") << QStringLiteral("Writing parameters")
                                << true;
+        QTest::newRow("read") << int(Kind::Read) << QStringLiteral("read") << QStringLiteral("Reading parameters")
+                              << true;
     }
 
     void success()
@@ -227,6 +253,8 @@ private slots:
                                                      << zeroAddress << QStringLiteral("No device connected") << true;
         QTest::newRow("write, no device") << int(Kind::Write) << QStringLiteral("-") << zeroAddress
                                           << QStringLiteral("No device connected") << true;
+        QTest::newRow("read, no device") << int(Kind::Read) << QStringLiteral("-") << zeroAddress
+                                         << QStringLiteral("No device connected") << true;
     }
 
     void refusal()
@@ -356,6 +384,89 @@ private slots:
         QCOMPARE(serial.getDescription(), QStringLiteral("Writing serial number"));
         WriteParametersCommand plain(mContext, *mService, QString());
         QCOMPARE(plain.getDescription(), QStringLiteral("Writing parameters"));
+    }
+
+    void read_description()
+    {
+        ReadParametersCommand named(mContext, *mService, QStringLiteral("Reading serial number"));
+        QCOMPARE(named.getDescription(), QStringLiteral("Reading serial number"));
+        ReadParametersCommand plain(mContext, *mService, QString());
+        QCOMPARE(plain.getDescription(), QStringLiteral("Reading parameters"));
+    }
+
+    // The service ends every read with successReading and then successWriting.
+    void read_endsOnSuccessReadingWithTheSettingsRead()
+    {
+        mService->setReply(QStringLiteral("read"), FakeDeviceService::Reply::Silent);
+        const auto read = makeRead({textParameter("ProductVariantName", "001 ZEB WATER"), parameter("Flow", 3)},
+                                   {parameter("Curve[1].L", 9)});
+        QSignalSpy finished(read.get(), &Command::finished);
+        read->execute();
+        QCOMPARE(mService->callNames(), QStringList{QStringLiteral("read")});
+        const FakeDeviceService::Call &call = mService->calls().first();
+        QCOMPARE(call.device, mContext.connectedDevice);
+        QCOMPARE(call.deviceParameters.size(), std::size_t(2));
+        QCOMPARE(call.deviceParameters.at(0).name, std::string("ProductVariantName"));
+        QCOMPARE(call.subdeviceParameters.size(), std::size_t(1));
+
+        emit mService->successWriting();
+        QVERIFY(read->isRunning());
+        QVERIFY(read->getDeviceSettings().empty());
+
+        mService->answerRead();
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(texts(read->getDeviceSettings()),
+                 (QStringList{"ProductVariantName 7 001 ZEB WATER", "Flow 1 3"}));
+        QCOMPARE(texts(read->getSubdeviceSettings()), QStringList{"Curve[1].L 1 9"});
+
+        // A new run starts without the values of the last one.
+        read->execute();
+        QVERIFY(read->getDeviceSettings().empty());
+        QVERIFY(read->getSubdeviceSettings().empty());
+    }
+
+    // The service reads the parameters through references on its own thread until it reports the
+    // read's end, whatever became of the command meanwhile.
+    void read_keepsItsParametersUntilTheServiceAnswers_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("cancelled") << QStringLiteral("cancel");
+        QTest::newRow("cancelled and destroyed") << QStringLiteral("destroy");
+        QTest::newRow("given other parameters") << QStringLiteral("replace");
+    }
+
+    void read_keepsItsParametersUntilTheServiceAnswers()
+    {
+        QFETCH(QString, meanwhile);
+        mService->setReply(QStringLiteral("read"), FakeDeviceService::Reply::Silent);
+        auto read = makeRead({textParameter("ProductVariantName", "001 ZEB WATER"), parameter("Flow", 3)},
+                             {parameter("Curve[1].L", 9)});
+        QSignalSpy finished(read.get(), &Command::finished);
+        QSignalSpy failed(read.get(), &Command::errorOccurred);
+        QSignalSpy reading(mService.get(), &FakeDeviceService::successReading);
+        read->execute();
+
+        if (meanwhile == QLatin1String("replace")) {
+            read->setDeviceParameters({parameter("Other", 7)});
+            read->setSubdeviceParameters({});
+        } else {
+            read->cancel();
+            if (meanwhile == QLatin1String("destroy"))
+                read.reset();
+        }
+        QTest::qWait(20);
+        mService->answerRead();
+
+        QCOMPARE(reading.count(), 1);
+        QCOMPARE(texts(reading.at(0).at(0).value<std::vector<ParameterSetting>>()),
+                 (QStringList{"ProductVariantName 7 001 ZEB WATER", "Flow 1 3"}));
+        QCOMPARE(texts(reading.at(0).at(1).value<std::vector<ParameterSetting>>()), QStringList{"Curve[1].L 1 9"});
+        QCOMPARE(failed.count(), 0);
+        if (read) {
+            QCOMPARE(finished.count(), meanwhile == QLatin1String("replace") ? 1 : 0);
+            QCOMPARE(read->getDeviceParameters().at(0).name,
+                     std::string(meanwhile == QLatin1String("replace") ? "Other" : "ProductVariantName"));
+        }
     }
 
     void systemCommandAddressType_data()
