@@ -109,34 +109,23 @@ private:
             return std::make_unique<RestartDeviceCommand>(mContext, *mService);
         case Kind::FactoryDefaults:
             return std::make_unique<SetAsFactoryDefaultsCommand>(mContext, *mService);
-        case Kind::Write: {
-            auto write = std::make_unique<WriteParametersCommand>(mContext, *mService);
-            write->setDeviceParameters({parameter("Flow", 3)});
-            write->setSubdeviceParameters({parameter("Curve[1].L", 9)});
-            return write;
-        }
+        case Kind::Write:
+            return makeTransfer<WriteParametersCommand>({parameter("Flow", 3)}, {parameter("Curve[1].L", 9)});
         case Kind::Read:
-            return makeRead({parameter("Flow", 3)}, {parameter("Curve[1].L", 9)});
+            return makeTransfer<ReadParametersCommand>({parameter("Flow", 3)}, {parameter("Curve[1].L", 9)});
         }
         return {};
     }
 
-    std::unique_ptr<WriteParametersCommand> makeWrite(std::vector<Parameter> deviceParameters,
-                                                      std::vector<Parameter> subdeviceParameters)
+    // A write or read command with these lists.
+    template <typename Transfer>
+    std::unique_ptr<Transfer> makeTransfer(std::vector<Parameter> deviceParameters,
+                                           std::vector<Parameter> subdeviceParameters)
     {
-        auto write = std::make_unique<WriteParametersCommand>(mContext, *mService);
-        write->setDeviceParameters(std::move(deviceParameters));
-        write->setSubdeviceParameters(std::move(subdeviceParameters));
-        return write;
-    }
-
-    std::unique_ptr<ReadParametersCommand> makeRead(std::vector<Parameter> deviceParameters,
-                                                    std::vector<Parameter> subdeviceParameters)
-    {
-        auto read = std::make_unique<ReadParametersCommand>(mContext, *mService);
-        read->setDeviceParameters(std::move(deviceParameters));
-        read->setSubdeviceParameters(std::move(subdeviceParameters));
-        return read;
+        auto command = std::make_unique<Transfer>(mContext, *mService);
+        command->setDeviceParameters(std::move(deviceParameters));
+        command->setSubdeviceParameters(std::move(subdeviceParameters));
+        return command;
     }
 
     // "name type value" of each setting.
@@ -315,8 +304,9 @@ private slots:
         QFETCH(QString, logLine);
         mContext.connectedDevice.Name = name;
         mContext.connectedDevice.address = Address(address);
-        const auto write = makeWrite(withDevice ? std::vector{parameter("Flow", 3)} : std::vector<Parameter>{},
-                                     withSubdevice ? std::vector{parameter("Curve[1].L", 9)} : std::vector<Parameter>{});
+        const auto write = makeTransfer<WriteParametersCommand>(
+            withDevice ? std::vector{parameter("Flow", 3)} : std::vector<Parameter>{},
+            withSubdevice ? std::vector{parameter("Curve[1].L", 9)} : std::vector<Parameter>{});
         QSignalSpy failed(write.get(), &Command::errorOccurred);
         write->execute();
         QCOMPARE(failed.count(), 1);
@@ -350,8 +340,9 @@ private slots:
         QFETCH(bool, withSubdevice);
         mContext.connectedDevice.Name = name;
         mContext.connectedDevice.address = Address(address);
-        const auto write = makeWrite(withDevice ? std::vector{parameter("Flow", 3)} : std::vector<Parameter>{},
-                                     withSubdevice ? std::vector{parameter("Curve[1].L", 9)} : std::vector<Parameter>{});
+        const auto write = makeTransfer<WriteParametersCommand>(
+            withDevice ? std::vector{parameter("Flow", 3)} : std::vector<Parameter>{},
+            withSubdevice ? std::vector{parameter("Curve[1].L", 9)} : std::vector<Parameter>{});
         QSignalSpy finished(write.get(), &Command::finished);
         write->execute();
         QVERIFY(finished.wait(5000));
@@ -365,8 +356,9 @@ private slots:
 
     void write_logsTheLists()
     {
-        const auto write = makeWrite({textParameter("ProductVariantName", "001 ZEB WATER"), parameter("Flow", 3)},
-                                     {parameter("Curve[1].L", 9)});
+        const auto write = makeTransfer<WriteParametersCommand>(
+            {textParameter("ProductVariantName", "001 ZEB WATER"), parameter("Flow", 3)},
+            {parameter("Curve[1].L", 9)});
         QSignalSpy finished(write.get(), &Command::finished);
         write->execute();
         QVERIFY(finished.wait(5000));
@@ -398,8 +390,9 @@ private slots:
     void read_endsOnSuccessReadingWithTheSettingsRead()
     {
         mService->setReply(QStringLiteral("read"), FakeDeviceService::Reply::Silent);
-        const auto read = makeRead({textParameter("ProductVariantName", "001 ZEB WATER"), parameter("Flow", 3)},
-                                   {parameter("Curve[1].L", 9)});
+        const auto read = makeTransfer<ReadParametersCommand>(
+            {textParameter("ProductVariantName", "001 ZEB WATER"), parameter("Flow", 3)},
+            {parameter("Curve[1].L", 9)});
         QSignalSpy finished(read.get(), &Command::finished);
         read->execute();
         QCOMPARE(mService->callNames(), QStringList{QStringLiteral("read")});
@@ -439,8 +432,9 @@ private slots:
     {
         QFETCH(QString, meanwhile);
         mService->setReply(QStringLiteral("read"), FakeDeviceService::Reply::Silent);
-        auto read = makeRead({textParameter("ProductVariantName", "001 ZEB WATER"), parameter("Flow", 3)},
-                             {parameter("Curve[1].L", 9)});
+        auto read = makeTransfer<ReadParametersCommand>(
+            {textParameter("ProductVariantName", "001 ZEB WATER"), parameter("Flow", 3)},
+            {parameter("Curve[1].L", 9)});
         QSignalSpy finished(read.get(), &Command::finished);
         QSignalSpy failed(read.get(), &Command::errorOccurred);
         QSignalSpy reading(mService.get(), &FakeDeviceService::successReading);

@@ -79,7 +79,8 @@ private slots:
         ZEB_START_SIM(harness, config);
         ApplicationRoad road(harness);
         ZebSim::ParameterMemory &memory = harness.device()->memory();
-        QVERIFY(memory.readWorking(Space::Device, 16, 16).value_or(QByteArray()) != QByteArray("001 ZEB WATER\0\0\0", 16));
+        const QByteArray waterLabel("001 ZEB WATER\0\0\0", 16);
+        QVERIFY(memory.readWorking(Space::Device, 16, 16).value_or(QByteArray()) != waterLabel);
 
         QCOMPARE(road.connect(), ApplicationRoad::Connection::Connected);
         const auto &device = road.context.connectedDevice;
@@ -112,7 +113,8 @@ private slots:
         QCOMPARE(imagesOf(read.getDeviceSettings(), deviceParameters), imagesOf(deviceParameters));
         QCOMPARE(imagesOf(read.getSubdeviceSettings(), subdeviceParameters), imagesOf(subdeviceParameters));
         // Curve[1].L and the first points of the curve, as the device holds them.
-        QCOMPARE(memory.readWorking(Space::DeviceAndSubDevice, 434, 2).value_or(QByteArray()), QByteArray("\x09\x00", 2));
+        QCOMPARE(memory.readWorking(Space::DeviceAndSubDevice, 434, 2).value_or(QByteArray()),
+                 QByteArray("\x09\x00", 2));
         QCOMPARE(memory.readWorking(Space::DeviceAndSubDevice, 524, 8).value_or(QByteArray()),
                  QByteArray("\x84\xf7\x43\xd6\x94\x10\xbe\x3e", 8));
 

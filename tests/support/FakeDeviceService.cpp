@@ -95,7 +95,8 @@ std::vector<ParameterSetting> settingsOf(const ParameterRefs &parameters)
     std::vector<ParameterSetting> settings;
     for (const Parameter &parameter : parameters) {
         const bool holdsNothing = parameter.currentValue.type == Thg::Tilo::Device::DataType::UNKNOWN;
-        settings.push_back({parameter.name, parameter.type, holdsNothing ? parameter.defaultValue : parameter.currentValue});
+        settings.push_back(
+            {parameter.name, parameter.type, holdsNothing ? parameter.defaultValue : parameter.currentValue});
     }
     return settings;
 }
