@@ -8,6 +8,7 @@
 #include <spdlog/sinks/rotating_file_sink.h>
 #include <spdlog/sinks/stdout_color_sinks.h>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -20,6 +21,9 @@ constexpr std::size_t workerThreads = 1;
 constexpr const char *linePattern = "[%Y-%m-%d %H:%M:%S.%f] [%^%l%$] %v";
 // The log is read on Windows machines.
 constexpr const char *lineEnd = "\r\n";
+// Below error level, lines wait in the file sink's buffer; a program that is killed would lose them,
+// and the log is what support asks for.
+constexpr std::chrono::seconds flushInterval{1};
 
 } // namespace
 
@@ -48,6 +52,8 @@ void initializeLogger(const LoggerSettings &settings)
     logger->set_level(spdlog::level::trace);
     logger->flush_on(spdlog::level::err);
     spdlog::set_default_logger(std::move(logger));
+    // Stopped by the shut-down of the logging library.
+    spdlog::flush_every(flushInterval);
     Logger::mInitialized.store(true, std::memory_order_release);
 
     if (!fileError.empty())

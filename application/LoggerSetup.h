@@ -15,8 +15,8 @@ struct LoggerSettings {
 };
 
 // Creates the program's asynchronous logger "default" (console and rotating file, level trace,
-// flush at error) and makes it the logging library's default logger; does nothing while the logger
-// is set up. A log file that cannot be opened costs only the file: the console still logs.
+// flush at error and at least once a second) and makes it the logging library's default logger;
+// does nothing while the logger is set up. A log file that cannot be opened costs only the file: the console still logs.
 void initializeLogger(const LoggerSettings &settings = {});
 
 } // namespace Thg::Tilo::Components

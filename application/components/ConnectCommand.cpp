@@ -30,11 +30,15 @@ bool ConnectCommand::checkPreconditions()
 void ConnectCommand::doConnect()
 {
     SimpleConnectedDeviceCommand::doConnect();
-    connect(&mService, &DeviceService::foundDevice, this, [this](const Device &device) {
-        if (!isRunning())
-            return;
+    listen(&DeviceService::foundDevice, [this](const Device &device) {
+        // The outcome is decided. Whatever the service reports from now on belongs to what the
+        // receivers of deviceFound start (a foreign device is restarted at once), also while they
+        // handle it in a nested event loop, such as a message box's.
+        doDisconnect();
         emit deviceFound(device);
-        finish();
+        // Unless a receiver cancelled it meanwhile, which ends it silently.
+        if (isRunning())
+            finish();
     });
 }
 

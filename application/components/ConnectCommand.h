@@ -17,7 +17,7 @@ public:
     QString getDescription() const override;
 
 signals:
-    // Emitted just before `finished`.
+    // Emitted just before `finished`, when the command has stopped hearing the service.
     void deviceFound(const Thg::Tilo::Communication::Device &device);
     void connectToDevice(const Thg::Tilo::Communication::Comport &comPort, bool deviceIdentification,
                          QPrivateSignal);

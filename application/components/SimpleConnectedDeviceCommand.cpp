@@ -18,23 +18,16 @@ SimpleConnectedDeviceCommand::~SimpleConnectedDeviceCommand()
 
 void SimpleConnectedDeviceCommand::doConnect()
 {
-    // Replies queued before this command ended may still arrive; they belong to no run of ours.
-    connect(&mService, &DeviceService::progress, this, [this](std::uint8_t percent) {
-        if (isRunning())
-            emit progressUpdated(percent, getDescription());
-    });
-    connect(&mService, &DeviceService::warning, this, [this](const QString &text) {
-        if (isRunning())
-            emit warningOccurred(text);
-    });
-    connect(&mService, &DeviceService::error, this, [this](const QString &text) {
-        if (isRunning())
-            error(text, System::Device, true);
-    });
+    ++mRun;
+    mListening = true;
+    listen(&DeviceService::progress, [this](std::uint8_t percent) { emit progressUpdated(percent, getDescription()); });
+    listen(&DeviceService::warning, [this](const QString &text) { emit warningOccurred(text); });
+    listen(&DeviceService::error, [this](const QString &text) { error(text, System::Device, true); });
 }
 
 void SimpleConnectedDeviceCommand::doDisconnect()
 {
+    mListening = false;
     disconnect(&mService, nullptr, this, nullptr);
 }
 

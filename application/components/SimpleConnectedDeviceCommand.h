@@ -4,6 +4,8 @@
 
 #include "communication/DeviceService.h"
 
+#include <cstdint>
+
 namespace Thg::Tilo::Components {
 
 // A command that runs one operation of the device service and follows its progress, warnings and
@@ -18,18 +20,30 @@ protected:
     void doConnect() override;
     void doDisconnect() override;
 
-    // Connects a success signal of the service to `finish`. The service lives on another thread:
-    // a reply it queued before this command ended still arrives, and must not end a later run.
-    template <typename Signal>
-    void finishOn(Signal signal)
+    // Connects a signal of the service to `handler` for the current run only. The service lives on
+    // another thread, so its signals arrive queued: what it emitted before `doDisconnect` still
+    // arrives afterwards, and must reach neither the ended run nor a later one.
+    template <typename Signal, typename Handler>
+    void listen(Signal signal, Handler handler)
     {
-        connect(&mService, signal, this, [this] {
-            if (isRunning())
-                finish();
+        connect(&mService, signal, this, [this, run = mRun, handler](const auto &...arguments) {
+            if (mListening && run == mRun)
+                handler(arguments...);
         });
     }
 
+    // Ends the command on a success signal of the service.
+    template <typename Signal>
+    void finishOn(Signal signal)
+    {
+        listen(signal, [this](const auto &...) { finish(); });
+    }
+
     Thg::Tilo::Communication::DeviceService &mService;
+
+private:
+    std::uint64_t mRun = 0;
+    bool mListening = false;
 };
 
 } // namespace Thg::Tilo::Components

@@ -208,6 +208,13 @@
     </message>
 </context>
 <context>
+    <name>Thg::Tilo::Components::ReadParametersCommand</name>
+    <message>
+        <source>Reading parameters</source>
+        <translation>Parameter werden gelesen</translation>
+    </message>
+</context>
+<context>
     <name>Thg::Tilo::Components::RestartDeviceCommand</name>
     <message>
         <source>Restarting device</source>

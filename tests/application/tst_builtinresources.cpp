@@ -2,6 +2,7 @@
 #include "application/components/ConnectCommand.h"
 #include "application/components/ConnectedDeviceContext.h"
 #include "application/components/DeviceConnector.h"
+#include "application/components/ReadParametersCommand.h"
 #include "application/components/RestartDeviceCommand.h"
 
 #include "tests/application/BuiltinData.h"
@@ -127,6 +128,9 @@ private slots:
         QTest::newRow("WriteParametersCommand") << components << c + QStringLiteral("WriteParametersCommand")
                                                 << QStringLiteral("The parameters are empty.")
                                                 << QStringLiteral("Die Parameter sind leer.");
+        QTest::newRow("ReadParametersCommand") << components << c + QStringLiteral("ReadParametersCommand")
+                                               << QStringLiteral("Reading parameters")
+                                               << QStringLiteral("Parameter werden gelesen");
         QTest::newRow("ParameterizeCommand") << components << c + QStringLiteral("ParameterizeCommand")
                                              << QStringLiteral("Value for parameter %1 is invalid: %2")
                                              << QStringLiteral("Wert für Parameter %1 ist ungültig: %2");
@@ -202,6 +206,8 @@ private slots:
         Thg::Tilo::Components::DeviceContext context;
         Thg::Tilo::Components::ConnectCommand connect(context, service, {}, true);
         QCOMPARE(connect.getDescription(), QStringLiteral("Verbindung zum Gerät wird hergestellt"));
+        Thg::Tilo::Components::ReadParametersCommand read(context, service);
+        QCOMPARE(read.getDescription(), QStringLiteral("Parameter werden gelesen"));
 
         // The precondition of every device command translates in Command's context.
         Thg::Tilo::Components::RestartDeviceCommand restart(context, service);

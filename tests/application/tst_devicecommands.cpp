@@ -1,5 +1,6 @@
 #include "application/components/ConnectCommand.h"
 #include "application/components/DisconnectCommand.h"
+#include "application/components/ReadParametersCommand.h"
 #include "application/components/RestartDeviceCommand.h"
 #include "application/components/SetAsFactoryDefaultsCommand.h"
 #include "application/components/WriteParametersCommand.h"
@@ -21,19 +22,21 @@ using Thg::Tilo::Components::Command;
 using Thg::Tilo::Components::ConnectCommand;
 using Thg::Tilo::Components::ConnectedDeviceContext;
 using Thg::Tilo::Components::DisconnectCommand;
+using Thg::Tilo::Components::ReadParametersCommand;
 using Thg::Tilo::Components::RestartDeviceCommand;
 using Thg::Tilo::Components::SetAsFactoryDefaultsCommand;
 using Thg::Tilo::Components::System;
 using Thg::Tilo::Components::WriteParametersCommand;
 using Thg::Tilo::Device::DataType;
 using Thg::Tilo::Device::Parameter;
+using Thg::Tilo::Device::ParameterSetting;
 using Thg::Tilo::Device::Value;
 
 Q_DECLARE_METATYPE(Address::Bytes)
 
 namespace {
 
-enum class Kind { Connect, Disconnect, Restart, FactoryDefaults, Write };
+enum class Kind { Connect, Disconnect, Restart, FactoryDefaults, Write, Read };
 
 Parameter parameter(const char *name, std::uint64_t value)
 {
@@ -106,23 +109,33 @@ private:
             return std::make_unique<RestartDeviceCommand>(mContext, *mService);
         case Kind::FactoryDefaults:
             return std::make_unique<SetAsFactoryDefaultsCommand>(mContext, *mService);
-        case Kind::Write: {
-            auto write = std::make_unique<WriteParametersCommand>(mContext, *mService);
-            write->setDeviceParameters({parameter("Flow", 3)});
-            write->setSubdeviceParameters({parameter("Curve[1].L", 9)});
-            return write;
-        }
+        case Kind::Write:
+            return makeTransfer<WriteParametersCommand>({parameter("Flow", 3)}, {parameter("Curve[1].L", 9)});
+        case Kind::Read:
+            return makeTransfer<ReadParametersCommand>({parameter("Flow", 3)}, {parameter("Curve[1].L", 9)});
         }
         return {};
     }
 
-    std::unique_ptr<WriteParametersCommand> makeWrite(std::vector<Parameter> deviceParameters,
-                                                      std::vector<Parameter> subdeviceParameters)
+    // A write or read command with these lists.
+    template <typename Transfer>
+    std::unique_ptr<Transfer> makeTransfer(std::vector<Parameter> deviceParameters,
+                                           std::vector<Parameter> subdeviceParameters)
     {
-        auto write = std::make_unique<WriteParametersCommand>(mContext, *mService);
-        write->setDeviceParameters(std::move(deviceParameters));
-        write->setSubdeviceParameters(std::move(subdeviceParameters));
-        return write;
+        auto command = std::make_unique<Transfer>(mContext, *mService);
+        command->setDeviceParameters(std::move(deviceParameters));
+        command->setSubdeviceParameters(std::move(subdeviceParameters));
+        return command;
+    }
+
+    // "name type value" of each setting.
+    static QStringList texts(const std::vector<ParameterSetting> &settings)
+    {
+        QStringList result;
+        for (const ParameterSetting &setting : settings)
+            result << QStringLiteral("%1 %2 %3").arg(QString::fromStdString(setting.name)).arg(int(setting.type))
+                          .arg(QString::fromStdString(setting.value.toString()));
+        return result;
     }
 
 private slots:
@@ -162,6 +175,8 @@ private slots:
                                           << QStringLiteral("Setting parameters as factory defaults") << true;
         QTest::newRow("write") << int(Kind::Write) << QStringLiteral("write") << QStringLiteral("Writing parameters")
                                << true;
+        QTest::newRow("read") << int(Kind::Read) << QStringLiteral("read") << QStringLiteral("Reading parameters")
+                              << true;
     }
 
     void success()
@@ -227,6 +242,8 @@ private slots:
                                                      << zeroAddress << QStringLiteral("No device connected") << true;
         QTest::newRow("write, no device") << int(Kind::Write) << QStringLiteral("-") << zeroAddress
                                           << QStringLiteral("No device connected") << true;
+        QTest::newRow("read, no device") << int(Kind::Read) << QStringLiteral("-") << zeroAddress
+                                         << QStringLiteral("No device connected") << true;
     }
 
     void refusal()
@@ -287,8 +304,9 @@ private slots:
         QFETCH(QString, logLine);
         mContext.connectedDevice.Name = name;
         mContext.connectedDevice.address = Address(address);
-        const auto write = makeWrite(withDevice ? std::vector{parameter("Flow", 3)} : std::vector<Parameter>{},
-                                     withSubdevice ? std::vector{parameter("Curve[1].L", 9)} : std::vector<Parameter>{});
+        const auto write = makeTransfer<WriteParametersCommand>(
+            withDevice ? std::vector{parameter("Flow", 3)} : std::vector<Parameter>{},
+            withSubdevice ? std::vector{parameter("Curve[1].L", 9)} : std::vector<Parameter>{});
         QSignalSpy failed(write.get(), &Command::errorOccurred);
         write->execute();
         QCOMPARE(failed.count(), 1);
@@ -322,8 +340,9 @@ private slots:
         QFETCH(bool, withSubdevice);
         mContext.connectedDevice.Name = name;
         mContext.connectedDevice.address = Address(address);
-        const auto write = makeWrite(withDevice ? std::vector{parameter("Flow", 3)} : std::vector<Parameter>{},
-                                     withSubdevice ? std::vector{parameter("Curve[1].L", 9)} : std::vector<Parameter>{});
+        const auto write = makeTransfer<WriteParametersCommand>(
+            withDevice ? std::vector{parameter("Flow", 3)} : std::vector<Parameter>{},
+            withSubdevice ? std::vector{parameter("Curve[1].L", 9)} : std::vector<Parameter>{});
         QSignalSpy finished(write.get(), &Command::finished);
         write->execute();
         QVERIFY(finished.wait(5000));
@@ -337,8 +356,9 @@ private slots:
 
     void write_logsTheLists()
     {
-        const auto write = makeWrite({textParameter("ProductVariantName", "001 ZEB WATER"), parameter("Flow", 3)},
-                                     {parameter("Curve[1].L", 9)});
+        const auto write = makeTransfer<WriteParametersCommand>(
+            {textParameter("ProductVariantName", "001 ZEB WATER"), parameter("Flow", 3)},
+            {parameter("Curve[1].L", 9)});
         QSignalSpy finished(write.get(), &Command::finished);
         write->execute();
         QVERIFY(finished.wait(5000));
@@ -356,6 +376,91 @@ private slots:
         QCOMPARE(serial.getDescription(), QStringLiteral("Writing serial number"));
         WriteParametersCommand plain(mContext, *mService, QString());
         QCOMPARE(plain.getDescription(), QStringLiteral("Writing parameters"));
+    }
+
+    void read_description()
+    {
+        ReadParametersCommand named(mContext, *mService, QStringLiteral("Reading serial number"));
+        QCOMPARE(named.getDescription(), QStringLiteral("Reading serial number"));
+        ReadParametersCommand plain(mContext, *mService, QString());
+        QCOMPARE(plain.getDescription(), QStringLiteral("Reading parameters"));
+    }
+
+    // The service ends every read with successReading and then successWriting.
+    void read_endsOnSuccessReadingWithTheSettingsRead()
+    {
+        mService->setReply(QStringLiteral("read"), FakeDeviceService::Reply::Silent);
+        const auto read = makeTransfer<ReadParametersCommand>(
+            {textParameter("ProductVariantName", "001 ZEB WATER"), parameter("Flow", 3)},
+            {parameter("Curve[1].L", 9)});
+        QSignalSpy finished(read.get(), &Command::finished);
+        read->execute();
+        QCOMPARE(mService->callNames(), QStringList{QStringLiteral("read")});
+        const FakeDeviceService::Call &call = mService->calls().first();
+        QCOMPARE(call.device, mContext.connectedDevice);
+        QCOMPARE(call.deviceParameters.size(), std::size_t(2));
+        QCOMPARE(call.deviceParameters.at(0).name, std::string("ProductVariantName"));
+        QCOMPARE(call.subdeviceParameters.size(), std::size_t(1));
+
+        emit mService->successWriting();
+        QVERIFY(read->isRunning());
+        QVERIFY(read->getDeviceSettings().empty());
+
+        mService->answerRead();
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(texts(read->getDeviceSettings()),
+                 (QStringList{"ProductVariantName 7 001 ZEB WATER", "Flow 1 3"}));
+        QCOMPARE(texts(read->getSubdeviceSettings()), QStringList{"Curve[1].L 1 9"});
+
+        // A new run starts without the values of the last one.
+        read->execute();
+        QVERIFY(read->getDeviceSettings().empty());
+        QVERIFY(read->getSubdeviceSettings().empty());
+    }
+
+    // The service reads the parameters through references on its own thread until it reports the
+    // read's end, whatever became of the command meanwhile.
+    void read_keepsItsParametersUntilTheServiceAnswers_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("cancelled") << QStringLiteral("cancel");
+        QTest::newRow("cancelled and destroyed") << QStringLiteral("destroy");
+        QTest::newRow("given other parameters") << QStringLiteral("replace");
+    }
+
+    void read_keepsItsParametersUntilTheServiceAnswers()
+    {
+        QFETCH(QString, meanwhile);
+        mService->setReply(QStringLiteral("read"), FakeDeviceService::Reply::Silent);
+        auto read = makeTransfer<ReadParametersCommand>(
+            {textParameter("ProductVariantName", "001 ZEB WATER"), parameter("Flow", 3)},
+            {parameter("Curve[1].L", 9)});
+        QSignalSpy finished(read.get(), &Command::finished);
+        QSignalSpy failed(read.get(), &Command::errorOccurred);
+        QSignalSpy reading(mService.get(), &FakeDeviceService::successReading);
+        read->execute();
+
+        if (meanwhile == QLatin1String("replace")) {
+            read->setDeviceParameters({parameter("Other", 7)});
+            read->setSubdeviceParameters({});
+        } else {
+            read->cancel();
+            if (meanwhile == QLatin1String("destroy"))
+                read.reset();
+        }
+        QTest::qWait(20);
+        mService->answerRead();
+
+        QCOMPARE(reading.count(), 1);
+        QCOMPARE(texts(reading.at(0).at(0).value<std::vector<ParameterSetting>>()),
+                 (QStringList{"ProductVariantName 7 001 ZEB WATER", "Flow 1 3"}));
+        QCOMPARE(texts(reading.at(0).at(1).value<std::vector<ParameterSetting>>()), QStringList{"Curve[1].L 1 9"});
+        QCOMPARE(failed.count(), 0);
+        if (read) {
+            QCOMPARE(finished.count(), meanwhile == QLatin1String("replace") ? 1 : 0);
+            QCOMPARE(read->getDeviceParameters().at(0).name,
+                     std::string(meanwhile == QLatin1String("replace") ? "Other" : "ProductVariantName"));
+        }
     }
 
     void systemCommandAddressType_data()
@@ -420,6 +525,74 @@ private slots:
         QVERIFY(call.flag);
         // Recording the device is the connector's business.
         QCOMPARE(mContext.connectedDevice, Device());
+    }
+
+    // The service lives on another thread: what it emitted before the device was found is still
+    // on its way when deviceFound is handled, and a receiver may run a nested event loop there (a
+    // message box does).
+    void connect_hearsNothingOfTheServiceOnceTheDeviceIsFound_data()
+    {
+        QTest::addColumn<bool>("queuedBeforeTheDevice");
+        QTest::newRow("emitted before the device was found, delivered while it is handled") << true;
+        QTest::newRow("emitted while the device is handled") << false;
+    }
+
+    void connect_hearsNothingOfTheServiceOnceTheDeviceIsFound()
+    {
+        QFETCH(bool, queuedBeforeTheDevice);
+        mContext.clearConnectedDeviceAndPort();
+        mService->setReply(QStringLiteral("start"), FakeDeviceService::Reply::Silent);
+        ConnectCommand command(mContext, *mService, port("/dev/ttyZEB"), true);
+        QStringList order;
+        connect(&command, &Command::progressUpdated, this,
+                [&](std::uint32_t progress) { order << QStringLiteral("progress %1").arg(progress); });
+        connect(&command, &Command::warningOccurred, this, [&] { order << QStringLiteral("warningOccurred"); });
+        connect(&command, &Command::errorOccurred, this, [&] { order << QStringLiteral("errorOccurred"); });
+        connect(&command, &Command::finished, this, [&] { order << QStringLiteral("finished"); });
+        const auto fromTheService = [this] {
+            emit mService->progress(60);
+            emit mService->warning(QStringLiteral("Device status: 0x1 (late)"));
+            emit mService->error(QStringLiteral("Device didn`t respond -> timeout! !"));
+        };
+        connect(&command, &ConnectCommand::deviceFound, this, [&] {
+            order << QStringLiteral("deviceFound");
+            if (!queuedBeforeTheDevice)
+                fromTheService();
+            QTest::qWait(20);
+        });
+        command.execute();
+
+        // Emitted on another thread, so each reaches the command queued, in this order.
+        std::unique_ptr<QThread> emitter(QThread::create([&] {
+            emit mService->foundDevice(device("ZEB", fullAddress));
+            if (queuedBeforeTheDevice)
+                fromTheService();
+        }));
+        emitter->start();
+        QVERIFY(emitter->wait(5000));
+
+        QTRY_COMPARE_WITH_TIMEOUT(order.size(), 3, 5000);
+        QTest::qWait(50);
+        QCOMPARE(order, (QStringList{"progress 0", "deviceFound", "finished"}));
+        QVERIFY(!command.isRunning());
+        QCOMPARE(mLog->linesWith(QStringLiteral("Finished")).size(), 1);
+        QCOMPARE(mLog->linesWith(QStringLiteral("Error in")), QStringList{});
+    }
+
+    void connect_cancelledWhileTheDeviceIsHandled_endsSilently()
+    {
+        mContext.clearConnectedDeviceAndPort();
+        ConnectCommand command(mContext, *mService, port("/dev/ttyZEB"), true);
+        QSignalSpy finished(&command, &Command::finished);
+        QSignalSpy failed(&command, &Command::errorOccurred);
+        QSignalSpy found(&command, &ConnectCommand::deviceFound);
+        connect(&command, &ConnectCommand::deviceFound, &command, &Command::cancel);
+        command.execute();
+        QVERIFY(found.wait(5000));
+        QTest::qWait(20);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(failed.count(), 0);
+        QVERIFY(!command.isRunning());
     }
 
     void disconnect_clearsTheContextAtOnce()

@@ -378,6 +378,16 @@ private slots:
         QCOMPARE(previousMessages, QStringList{QStringLiteral("once")});
     }
 
+    // A program that is killed never shuts its logger down: what it logged must be in the file by
+    // then, though only errors flush at once.
+    void infoLine_reachesTheFileWithinTwoSecondsWithoutShutdown()
+    {
+        setUp();
+        Logger::info("still running");
+        QTRY_COMPARE_WITH_TIMEOUT(messages(mFile), QStringList{QStringLiteral("[info] [main] still running")}, 2000);
+        QVERIFY(Logger::mInitialized);
+    }
+
     void fatalMessage_isInTheFileWhenTheHandlerReturns()
     {
         setUp();

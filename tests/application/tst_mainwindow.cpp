@@ -18,11 +18,14 @@
 #include <QDir>
 #include <QFile>
 #include <QMenuBar>
+#include <QStatusBar>
 #include <QSettings>
+#include <QSizeGrip>
 #include <QStandardPaths>
 #include <QToolBar>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 using Thg::Tilo::Communication::LogLevel;
@@ -127,6 +130,12 @@ void TestMainWindow::window_hasAFixedSizeAndNoMaximiseButton()
     QCOMPARE(int(flags) & ~int(Qt::WindowTitleHint | Qt::WindowSystemMenuHint), 0x08004101);
     QVERIFY(qobject_cast<ParameterizeWidget *>(w.window->centralWidget()));
     QCOMPARE(w.window->menuBar()->actions().size(), 0);
+    // A window that cannot be resized offers nothing to drag.
+    w.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w.window.get()));
+    QVERIFY(!w.window->statusBar()->isSizeGripEnabled());
+    const QList<QSizeGrip *> grips = w.window->findChildren<QSizeGrip *>();
+    QVERIFY(std::none_of(grips.begin(), grips.end(), [](QSizeGrip *grip) { return grip->isVisible(); }));
 }
 
 void TestMainWindow::toolbar_holdsTheThreeActionsRightToLeft_data()

@@ -100,10 +100,12 @@ private slots:
     void construction_withoutSchemas_showsOneBoxAndRunsWithoutDescription();
     void run_endsInDoneWithSuccess();
     void mediumChangeInDone_returnsToReset();
+    void buttonInDone_startsANewRunDirectly();
     void mediaFileFailing_showsTheBoxAndResets_data();
     void mediaFileFailing_showsTheBoxAndResets();
     void connectorProgress_shownOnlyWhileParameterizing();
     void foreignDevice_oneBoxAndTheCommandNotExecuted();
+    void foreignDeviceWhoseRestartIsRefused_oneBoxThenANewRunSucceeds();
     void failures_resetWithTheirMessage_data();
     void failures_resetWithTheirMessage();
     void connectionNotTaken_resetsWithOneBox_data();
@@ -233,6 +235,29 @@ void TestParameterizeWidget::mediumChangeInDone_returnsToReset()
     QCOMPARE(p.page->getState(), State::Reset);
 }
 
+void TestParameterizeWidget::buttonInDone_startsANewRunDirectly()
+{
+    LogRecorder log;
+    Page p;
+    p.press();
+    QTRY_COMPARE_WITH_TIMEOUT(p.page->getState(), State::Done, TimeoutMs);
+    p.service.clearCalls();
+    log.clear();
+
+    p.press();
+
+    QCOMPARE(p.page->getState(), State::Parameterizing);
+    QCOMPARE(p.status()->text(), QStringLiteral("Waiting for user"));
+    QTRY_COMPARE_WITH_TIMEOUT(p.page->getState(), State::Done, TimeoutMs);
+    QCOMPARE(p.service.callNames(),
+             (QStringList{"start", "write", "setCurrentAsFactoryDefaults", "restartDevice", "abort"}));
+    QCOMPARE(log.linesWith("State "), (QStringList{"[info] [main] State Parameterizing", "[info] [main] State Done"}));
+    QCOMPARE(p.status()->text(), QStringLiteral("Success"));
+    QCOMPARE(p.bar()->value(), p.bar()->maximum());
+    QVERIFY(p.controlsEnabled());
+    QCOMPARE(p.boxes.texts(), QStringList{});
+}
+
 void TestParameterizeWidget::mediaFileFailing_showsTheBoxAndResets_data()
 {
     QTest::addColumn<QString>("fileName");
@@ -297,6 +322,39 @@ void TestParameterizeWidget::foreignDevice_oneBoxAndTheCommandNotExecuted()
     QCOMPARE(p.service.callNames(), (QStringList{"start", "restartDevice", "abort"}));
     QCOMPARE(p.boxes.texts().size(), 1);
     QVERIFY(p.controlsEnabled());
+}
+
+void TestParameterizeWidget::foreignDeviceWhoseRestartIsRefused_oneBoxThenANewRunSucceeds()
+{
+    Page p;
+    QSignalSpy connectorErrors(&p.connector, &DeviceConnector::errorOccurred);
+    p.service.setFoundDevice(zebDevice({19, 0, 5, 0, 1}));
+    // Refused while the page's box for the foreign device is still open.
+    p.service.setReply("restartDevice", FakeDeviceService::Reply::Fail, "Current operation not finished!");
+
+    p.press();
+
+    QTRY_COMPARE_WITH_TIMEOUT(p.boxes.texts(), QStringList{"Only ZEB devices are supported."}, TimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(!p.connector.isBusy(), TimeoutMs);
+    QTest::qWait(100);
+    QCOMPARE(p.boxes.texts(), QStringList{"Only ZEB devices are supported."});
+    QCOMPARE(connectorErrors.count(), 0);
+    QCOMPARE(p.page->getState(), State::Reset);
+    QVERIFY(p.controlsEnabled());
+    QVERIFY(!p.connector.isTargetConnected());
+    QCOMPARE(p.service.callNames(), (QStringList{"start", "restartDevice"}));
+
+    p.boxes.clear();
+    p.service.clearCalls();
+    p.service.setFoundDevice(zebDevice());
+    p.service.setReply("restartDevice", FakeDeviceService::Reply::Succeed);
+    p.press();
+
+    QTRY_COMPARE_WITH_TIMEOUT(p.page->getState(), State::Done, TimeoutMs);
+    QCOMPARE(p.service.callNames(),
+             (QStringList{"start", "write", "setCurrentAsFactoryDefaults", "restartDevice", "abort"}));
+    QCOMPARE(p.status()->text(), QStringLiteral("Success"));
+    QCOMPARE(p.boxes.texts(), QStringList{});
 }
 
 void TestParameterizeWidget::failures_resetWithTheirMessage_data()

@@ -76,6 +76,14 @@ void TestManual::text_explains_data()
     const auto row = [](const char *name, const char *text) { QTest::newRow(name) << QString::fromUtf8(text); };
 
     row("product", ZEB_PRODUCT_SHORT_NAME);
+    row("run at 115200 baud", "about 9 seconds when the device offers 115200 baud");
+    row("run at 1200 baud", "about 20 seconds when it speaks 1200 baud only");
+    row("silent device given up", "A device that does not answer is given up after 15 seconds.");
+    row("no answer within", "no device answered within 15 seconds");
+    row("port scan", "looks for serial ports once a second");
+    row("media count", "The program carries 72 media");
+    row("retries", "written again, up to three times");
+    row("rotation size", "10 MiB (10,485,760 bytes)");
     row("port list", "Select a port:");
     row("medium list", "Select a medium:");
     row("button", "Parameterize the device");

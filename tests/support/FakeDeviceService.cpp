@@ -7,6 +7,7 @@ using Thg::Tilo::Communication::BootloaderType;
 using Thg::Tilo::Communication::Comport;
 using Thg::Tilo::Communication::Device;
 using Thg::Tilo::Device::Parameter;
+using Thg::Tilo::Device::ParameterSetting;
 using ParameterRefs = std::vector<std::reference_wrapper<const Parameter>>;
 
 FakeDeviceService::FakeDeviceService(QObject *parent) : DeviceService(parent) {}
@@ -87,12 +88,43 @@ void FakeDeviceService::write(const Device &dev, const std::vector<Parameter> &d
     answer(std::move(call), [this] { emit successWriting(); });
 }
 
-void FakeDeviceService::read(const Device &dev, ParameterRefs, ParameterRefs)
+namespace {
+
+std::vector<ParameterSetting> settingsOf(const ParameterRefs &parameters)
 {
-    answer(Call(QStringLiteral("read"), Address::Type::None, dev), [this] {
-        emit successReading({}, {});
-        emit successWriting();
-    });
+    std::vector<ParameterSetting> settings;
+    for (const Parameter &parameter : parameters) {
+        const bool holdsNothing = parameter.currentValue.type == Thg::Tilo::Device::DataType::UNKNOWN;
+        settings.push_back(
+            {parameter.name, parameter.type, holdsNothing ? parameter.defaultValue : parameter.currentValue});
+    }
+    return settings;
+}
+
+std::vector<Parameter> copiesOf(const ParameterRefs &parameters)
+{
+    return std::vector<Parameter>(parameters.begin(), parameters.end());
+}
+
+} // namespace
+
+void FakeDeviceService::read(const Device &dev, ParameterRefs deviceParameters, ParameterRefs subdeviceParameters)
+{
+    Call call{QStringLiteral("read"), Address::Type::None, dev};
+    call.deviceParameters = copiesOf(deviceParameters);
+    call.subdeviceParameters = copiesOf(subdeviceParameters);
+    mReadDeviceParameters = std::move(deviceParameters);
+    mReadSubdeviceParameters = std::move(subdeviceParameters);
+    answer(std::move(call), [this] { answerRead(); });
+}
+
+void FakeDeviceService::answerRead()
+{
+    emit successReading(settingsOf(mReadDeviceParameters), settingsOf(mReadSubdeviceParameters));
+    mReadDeviceParameters.clear();
+    mReadSubdeviceParameters.clear();
+    emit progress(100);
+    emit successWriting();
 }
 
 void FakeDeviceService::readFixedBurstValues(Address::Type type, const Device &dev, std::uint32_t)

@@ -49,6 +49,12 @@ public:
     // The device that `start` reports.
     void setFoundDevice(const Thg::Tilo::Communication::Device &device) { mFoundDevice = device; }
 
+    // Answers the last `read` as the real service ends one: `successReading` with a setting per
+    // parameter, read through the references the read was given (the device holds what a write of
+    // them sends: the current value, or the default while the current one holds nothing), then
+    // progress 100 and `successWriting`. A read that succeeds does this after its progress.
+    void answerRead();
+
     const QList<Call> &calls() const { return mCalls; }
     QStringList callNames() const;
     void clearCalls() { mCalls.clear(); }
@@ -97,4 +103,6 @@ private:
     QList<Call> mCalls;
     QMap<QString, Answer> mAnswers;
     Thg::Tilo::Communication::Device mFoundDevice;
+    std::vector<std::reference_wrapper<const Thg::Tilo::Device::Parameter>> mReadDeviceParameters;
+    std::vector<std::reference_wrapper<const Thg::Tilo::Device::Parameter>> mReadSubdeviceParameters;
 };
