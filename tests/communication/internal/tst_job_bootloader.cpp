@@ -11,7 +11,6 @@
 #include "tests/protocol/bootloader/BootloaderTestSupport.h"
 
 #include <QElapsedTimer>
-#include <QTranslator>
 #include <QtTest>
 
 #include <algorithm>
@@ -30,16 +29,6 @@ constexpr int WaitMs = 10000;
 constexpr int ShortTimeoutMs = 400;
 // The hand-over timer never fires early; a little slack for the clock's granularity.
 constexpr qint64 HandOverAtLeastMs = Job::HandOverMs - 10;
-
-// Stands in for a catalogue: every text comes back behind the context it was looked up in.
-class ContextTranslator : public QTranslator {
-public:
-    QString translate(const char *context, const char *sourceText, const char *, int) const override
-    {
-        return QLatin1String(context) + QStringLiteral(": ") + QLatin1String(sourceText);
-    }
-    bool isEmpty() const override { return false; }
-};
 
 QStringList texts(const QSignalSpy &spy)
 {
@@ -499,7 +488,7 @@ void TestJobBootloader::bootLoaderErrors_areLoggedInEnglishAndReportedTranslated
 {
     QFETCH(bool, refusedFile);
     QFETCH(QString, english);
-    ContextTranslator translator;
+    JobTest::ContextTranslator translator;
     QVERIFY(QCoreApplication::installTranslator(&translator));
     const auto removeTranslator = qScopeGuard([&translator] { QCoreApplication::removeTranslator(&translator); });
     if (refusedFile) {
