@@ -293,7 +293,8 @@ QString ParLinkDeviceService::deviceStatusWarning(const Slots &record)
     return tr("Device status: 0x%1 (%2)").arg(QString::number(record.status, 16), joined);
 }
 
-// The job refuses, in this order: an update under way, no file name, a loader type without a client.
+// The job refuses, in this order: an update under way, no file name, a loader type without a client,
+// a firmware file that the loader type's client would refuse.
 void ParLinkDeviceService::upload(Address::Type type, const Device &dev, BootloaderType blType, const QString &fileName,
                                   bool rescueMode, bool leavePortOpenOnError)
 {

@@ -55,10 +55,20 @@ void Bootloader::start(Address::Type type, const Device &device, Type blType, co
         refuse("given bootloader type is undefined!", QT_TR_NOOP("given Bootloadertype is undefined!"));
         return;
     }
+    // The client reads the file only once the device runs its boot loader: a file it refuses then
+    // would leave the device there, waiting for a firmware that never comes.
+    const auto family = BootloaderHandler::BLFAMILY(int(blType));
+    if (const ::Bootloader::BLERROR refusal = BootloaderHandler::checkFirmwareFile(family, fileName);
+        refusal != ::Bootloader::BLERROR_NOERROR) {
+        const char *text = BootloaderHandler::errorText(refusal).value_or("");
+        emit log(LogLevel::Error, QStringLiteral("Bootloader: ") + QLatin1String(text));
+        emit error(tr("Bootloader: ") + BootloaderHandler::tr(text));
+        return;
+    }
 
     mLeavePortOpenOnError = leavePortOpenOnError;
     mFileName = fileName;
-    mHandler->setFamily(BootloaderHandler::BLFAMILY(int(blType)));
+    mHandler->setFamily(family);
     mHandler->setInterface(BootloaderHandler::INTERFACE_UART, false);
     mHandOverTimer->stop();
     mState = WaitingFor133;
@@ -133,7 +143,9 @@ void Bootloader::clientError(const QString &text)
 {
     if (mState == Idle)
         return;
-    fail(QStringLiteral("Bootloader: ") + text, tr("Bootloader: ") + text);
+    // The handler's text is translated for the user; the log takes the English text it was made from.
+    const std::optional<const char *> source = BootloaderHandler::sourceErrorText(text);
+    fail(QStringLiteral("Bootloader: ") + (source ? QLatin1String(*source) : text), tr("Bootloader: ") + text);
 }
 
 void Bootloader::clientState(const QString &text)

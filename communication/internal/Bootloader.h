@@ -43,8 +43,8 @@ public:
     Bootloader(QObject *parent, PARLINK *facade, Port *port, int responseTimeoutMs = Session::DefaultResponseTimeoutMs);
     ~Bootloader() override;
 
-    // Refused, in this order, while an update runs, without a file name, and for a loader type
-    // other than MSP432 and TIVA.
+    // Refused, in this order, while an update runs, without a file name, for a loader type other
+    // than MSP432 and TIVA, and for a firmware file that the type's client would refuse.
     void start(Thg::Tilo::Communication::Address::Type type, const Thg::Tilo::Communication::Device &device,
                Thg::Tilo::Communication::Internal::Bootloader::Type blType, const QString &fileName, bool rescueMode,
                bool leavePortOpenOnError);

@@ -44,6 +44,11 @@ Bootloader::InterfaceSettings Bootloader::getInterfaceSettings() const
     return mSettings;
 }
 
+bool Bootloader::isFirmwareFileName(const QString &fileName)
+{
+    return fileName.contains(QStringLiteral(".txt"), Qt::CaseSensitive);
+}
+
 void Bootloader::changeState(BLSTATE state)
 {
     if (state == mState)

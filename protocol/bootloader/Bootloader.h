@@ -99,6 +99,8 @@ protected:
     // control, half duplex; the port is released when the transfer ends.
     static InterfaceSettings uartSettings(qint32 baudrate);
 
+    // Firmware files are TI-TXT files whose name holds ".txt", in this case, anywhere.
+    static bool isFirmwareFileName(const QString &fileName);
     // Stores the state and reports it only when it changes.
     void changeState(BLSTATE state);
     // A precise timer of this client's, named so that tests find it.

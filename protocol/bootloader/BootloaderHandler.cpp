@@ -26,6 +26,32 @@ std::optional<const char *> BootloaderHandler::errorText(Bootloader::BLERROR err
     return std::nullopt;
 }
 
+std::optional<const char *> BootloaderHandler::sourceErrorText(const QString &translated)
+{
+    for (const auto &entry : ErrorTexts) {
+        if (tr(entry.second) == translated)
+            return entry.second;
+    }
+    return std::nullopt;
+}
+
+Bootloader::BLERROR BootloaderHandler::checkFirmwareFile(BLFAMILY family, const QString &fileName)
+{
+    switch (family) {
+    case FAMILY_MSP432: {
+        QList<MSPCommands::DataBlock> blocks;
+        return MSP432::readFirmwareFile(fileName, &blocks);
+    }
+    case FAMILY_TIVA: {
+        TIVA::Commands::DataBlock image;
+        return Tiva::readFirmwareFile(fileName, &image);
+    }
+    case FAMILY_UNDEF:
+        break;
+    }
+    return Bootloader::BLERROR_NOERROR;
+}
+
 BootloaderHandler::BootloaderHandler(QObject *parent, FSerialPort *serialPort)
     : QObject(parent), mSerialPort(serialPort), mThread(new QThread(this)), mReleaseTimer(new QTimer(this))
 {

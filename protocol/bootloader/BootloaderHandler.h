@@ -74,6 +74,14 @@ public:
     static std::optional<const char *> stateText(Bootloader::BLSTATE state);
     // The untranslated text.
     static std::optional<const char *> errorText(Bootloader::BLERROR error);
+    // The untranslated text of an error text as `error` carries it, translated; none for any other text.
+    static std::optional<const char *> sourceErrorText(const QString &translated);
+
+    // Why the client of `family` would refuse to download the firmware file (BLERROR_CANT_PARSE_FILE
+    // or BLERROR_FILE_CONTAINS_BL); BLERROR_NOERROR when it takes the file or there is no such client.
+    // The check is the client's own, so a caller can refuse a file before the target is sent to its
+    // boot loader.
+    static Bootloader::BLERROR checkFirmwareFile(BLFAMILY family, const QString &fileName);
 
     // The port is borrowed, never owned; it may be null.
     BootloaderHandler(QObject *parent, FSerialPort *serialPort);

@@ -35,21 +35,29 @@ void MSP432::upload(QString fileName)
     mAction = BLACTION_UPLOAD;
 }
 
+Bootloader::BLERROR MSP432::readFirmwareFile(const QString &fileName, QList<MSPCommands::DataBlock> *blocks)
+{
+    if (!isFirmwareFileName(fileName))
+        return BLERROR_CANT_PARSE_FILE;
+    MSPParser parser;
+    QList<MSPCommands::DataBlock> read;
+    const bool parsed = parser.getDataForTXTFile(fileName, &read);
+    // Blocks without data would only erase the target.
+    const bool hasData = std::any_of(read.cbegin(), read.cend(),
+                                     [](const MSPCommands::DataBlock &block) { return !block.data.isEmpty(); });
+    if (!parsed || !hasData)
+        return BLERROR_CANT_PARSE_FILE;
+    *blocks = std::move(read);
+    return BLERROR_NOERROR;
+}
+
 void MSP432::download(QString fileName)
 {
     mBlocks.clear();
-    if (!fileName.contains(QStringLiteral(".txt"), Qt::CaseSensitive)) {
-        setError(BLERROR_CANT_PARSE_FILE);
-        return;
-    }
-    MSPParser parser;
     QList<MSPCommands::DataBlock> blocks;
     // Refused before the synchronisation: once the target is unlocked, it is erased.
-    const bool parsed = parser.getDataForTXTFile(fileName, &blocks);
-    const bool hasData = std::any_of(blocks.cbegin(), blocks.cend(),
-                                     [](const MSPCommands::DataBlock &block) { return !block.data.isEmpty(); });
-    if (!parsed || !hasData) {
-        setError(BLERROR_CANT_PARSE_FILE);
+    if (const BLERROR refusal = readFirmwareFile(fileName, &blocks); refusal != BLERROR_NOERROR) {
+        setError(refusal);
         return;
     }
     mBlocks = std::move(blocks);

@@ -26,6 +26,10 @@ public:
     explicit MSP432(QObject *parent = nullptr);
     ~MSP432() override;
 
+    // The blocks of a firmware file as download takes them, or why download refuses the file
+    // (BLERROR_CANT_PARSE_FILE). The list is set only when the file is taken.
+    static BLERROR readFirmwareFile(const QString &fileName, QList<MSPCommands::DataBlock> *blocks);
+
 public slots:
     void upload(QString fileName) override;
     void download(QString fileName) override;

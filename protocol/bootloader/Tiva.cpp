@@ -25,6 +25,22 @@ void Tiva::upload(QString fileName)
     mAction = BLACTION_UPLOAD;
 }
 
+Bootloader::BLERROR Tiva::readFirmwareFile(const QString &fileName, TIVA::Commands::DataBlock *image)
+{
+    if (!isFirmwareFileName(fileName))
+        return BLERROR_CANT_PARSE_FILE;
+    TIVA::Commands::DataBlock read;
+    TIVA::Parser parser;
+    // A file without a single data byte would only erase the target.
+    if (!parser.getDataForTXTFile(fileName, &read) || read.data.isEmpty())
+        return BLERROR_CANT_PARSE_FILE;
+    // Address 0 holds the boot loader itself.
+    if (read.startAddress == 0)
+        return BLERROR_FILE_CONTAINS_BL;
+    *image = std::move(read);
+    return BLERROR_NOERROR;
+}
+
 void Tiva::download(QString fileName)
 {
     if (mRunning) {
@@ -32,20 +48,9 @@ void Tiva::download(QString fileName)
         return;
     }
     mError = BLERROR_NOERROR;
-    if (!fileName.contains(QStringLiteral(".txt"), Qt::CaseSensitive)) {
-        setError(BLERROR_CANT_PARSE_FILE);
-        return;
-    }
     TIVA::Commands::DataBlock image;
-    TIVA::Parser parser;
-    // A file without a single data byte would only erase the target.
-    if (!parser.getDataForTXTFile(fileName, &image) || image.data.isEmpty()) {
-        setError(BLERROR_CANT_PARSE_FILE);
-        return;
-    }
-    // Address 0 holds the boot loader itself.
-    if (image.startAddress == 0) {
-        setError(BLERROR_FILE_CONTAINS_BL);
+    if (const BLERROR refusal = readFirmwareFile(fileName, &image); refusal != BLERROR_NOERROR) {
+        setError(refusal);
         return;
     }
     mPlan = TIVA::Commands::buildPlan(image);
@@ -76,13 +81,14 @@ void Tiva::newDataReadyFromInterface(QByteArray data)
         return;
     mReplyTimer->stop();
     const TIVA::Commands::TxBuffer &current = mPlan[mListIndex][mPacketIndex];
-    // The reply is judged on its first three bytes; the rest of the same piece is dropped.
+    // The reply is judged once it is complete; the rest of the same piece is dropped. Its length may
+    // grow with its first bytes (a status packet after the acknowledge of a GetStatus).
     for (const char byte : std::as_const(data)) {
-        if (mRxBuffer.size() >= current.expectedReplyLength)
+        if (mRxBuffer.size() >= TIVA::Commands::replyLength(current, mRxBuffer))
             break;
         mRxBuffer.append(byte);
     }
-    if (mRxBuffer.size() < current.expectedReplyLength) {
+    if (mRxBuffer.size() < TIVA::Commands::replyLength(current, mRxBuffer)) {
         mReplyTimer->start(ReplyTimeoutMs);
         return;
     }

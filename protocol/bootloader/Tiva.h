@@ -10,7 +10,7 @@ class QTimer;
 // The boot-loader client for TI Tiva targets. A download reads the file as one contiguous image,
 // sends Ping, then Download with the image's address and length and the image in SendData packets of
 // up to 72 bytes, each followed by GetStatus, and finally Reset, one packet at a time: every packet
-// waits for its three-byte reply.
+// waits for its three-byte reply, or for the five bytes of a GetStatus answered with a status packet.
 class Tiva : public Bootloader {
     Q_OBJECT
 public:
@@ -19,6 +19,11 @@ public:
 
     explicit Tiva(QObject *parent = nullptr);
     ~Tiva() override;
+
+    // The contiguous image of a firmware file as download takes it, or why download refuses the
+    // file: BLERROR_CANT_PARSE_FILE or BLERROR_FILE_CONTAINS_BL. The image is set only when the file
+    // is taken.
+    static BLERROR readFirmwareFile(const QString &fileName, TIVA::Commands::DataBlock *image);
 
 public slots:
     void upload(QString fileName) override;

@@ -5,6 +5,16 @@
 namespace TIVA {
 
 namespace {
+// The size byte of the status packet that may follow the acknowledge of a GetStatus.
+constexpr quint8 StatusPacketSize = 3;
+
+// 00 CC 03: the acknowledge, then the size of a status packet.
+bool beginsAStatusPacket(QByteArrayView reply)
+{
+    return reply.size() >= Commands::ReplyLength && quint8(reply[0]) == 0x00
+           && quint8(reply[1]) == Commands::Acknowledged && quint8(reply[2]) == StatusPacketSize;
+}
+
 void appendBigEndian32(QByteArray *bytes, quint32 value)
 {
     for (int shift = 24; shift >= 0; shift -= 8)
@@ -70,12 +80,22 @@ qint64 Commands::planBytes(const Plan &plan)
     return bytes;
 }
 
+qsizetype Commands::replyLength(const TxBuffer &buffer, QByteArrayView received)
+{
+    if (buffer.command == GetStatus && beginsAStatusPacket(received))
+        return StatusPacketReplyLength;
+    return buffer.expectedReplyLength;
+}
+
 bool Commands::isReplyAccepted(Cmd command, QByteArrayView reply)
 {
     if (reply.size() < ReplyLength)
         return false;
     switch (command) {
     case GetStatus: {
+        // The checksum of the status packet is not judged: the status decides either way.
+        if (beginsAStatusPacket(reply))
+            return reply.size() >= StatusPacketReplyLength && quint8(reply[4]) == Success;
         // The status may follow a leading zero byte.
         const quint8 first = quint8(reply[0]) != 0 ? quint8(reply[0]) : quint8(reply[1]);
         return first == Acknowledged || first == Success;

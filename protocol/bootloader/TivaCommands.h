@@ -8,7 +8,9 @@
 namespace TIVA {
 
 // The packets of the Tiva serial boot loader, on plain bytes. A packet is its size, a CRC-8 over the
-// command and payload, the command and the payload; the target answers every packet with three bytes.
+// command and payload, the command and the payload; the target answers every packet with three bytes,
+// except that it may answer GetStatus in its own form: the acknowledge 00 CC, then a status packet of
+// size 3 (03, its checksum, the status), five bytes in all.
 class Commands : public QObject {
     Q_OBJECT
 public:
@@ -53,6 +55,7 @@ public:
     using Plan = QList<QList<TxBuffer>>;
 
     static constexpr int ReplyLength = 3;
+    static constexpr int StatusPacketReplyLength = 5;
     static constexpr int HeaderLength = 3;
     static constexpr int MaxDataPerPacket = 72;
 
@@ -65,7 +68,12 @@ public:
     static Plan buildPlan(const DataBlock &image);
     // The sum of the sizes of all packets of a plan.
     static qint64 planBytes(const Plan &plan);
-    // Whether a three-byte reply to a packet with this command accepts it.
+    // The length of the reply to `buffer` whose first bytes are `received`: the buffer's expected
+    // length, or five bytes once a GetStatus reply has begun 00 CC 03.
+    static qsizetype replyLength(const TxBuffer &buffer, QByteArrayView received);
+    // Whether a complete reply to a packet with this command accepts it. A GetStatus reply in the
+    // status packet form accepts only with the status Success; read as three bytes, it would pass
+    // whatever the target reports.
     static bool isReplyAccepted(Cmd command, QByteArrayView reply);
 };
 

@@ -61,10 +61,13 @@ void TestServiceFirmware::upload_isRefused()
 
 void TestServiceFirmware::upload_whileAnUpdateRuns_isRefusedAndTheFirstGoesOn()
 {
+    QVERIFY(mFiles.isValid());
+    const QString first = writeImage(mFiles, Family::Tiva);
+    const QString second = writeImage(mFiles, Family::Msp432);
     ServiceHarness h;
-    h.call([](ParLinkDeviceService *s) {
-        s->upload(Address::Type::Device, Device(), BootloaderType::TIVA, "first.txt", true, false);
-        s->upload(Address::Type::Device, Device(), BootloaderType::MSP432, "second.txt", false, false);
+    h.call([first, second](ParLinkDeviceService *s) {
+        s->upload(Address::Type::Device, Device(), BootloaderType::TIVA, first, true, false);
+        s->upload(Address::Type::Device, Device(), BootloaderType::MSP432, second, false, false);
     });
     QVERIFY(h.recorder().waitFor("error", 2, UpdateWaitMs));
     // No port was opened: the first update's client hears that from the port after the hand-over.
@@ -78,15 +81,17 @@ void TestServiceFirmware::fullUpdate_flashesTheImageAndTheDeviceIsFoundAgain_dat
 {
     QTest::addColumn<ZebSim::BootLoaderPlan::Family>("family");
     QTest::addColumn<bool>("singleWire");
+    QTest::addColumn<bool>("statusPackets");
     QTest::addColumn<QList<int>>("clientProgress");
     QTest::addColumn<QStringList>("states");
     // Bytes sent out of the 238 of the 200-byte image, rounded.
-    QTest::newRow("Tiva") << Family::Tiva << false << QList<int>{1, 6, 7, 39, 40, 71, 73, 97, 99, 100}
-                          << QStringList{"Connection started", "Download started", "Download successful"};
-    QTest::newRow("Tiva, single wire") << Family::Tiva << true << QList<int>{1, 6, 7, 39, 40, 71, 73, 97, 99, 100}
-                                       << QStringList{"Connection started", "Download started", "Download successful"};
+    const QList<int> tivaProgress{1, 6, 7, 39, 40, 71, 73, 97, 99, 100};
+    const QStringList tivaStates{"Connection started", "Download started", "Download successful"};
+    QTest::newRow("Tiva") << Family::Tiva << false << false << tivaProgress << tivaStates;
+    QTest::newRow("Tiva, single wire") << Family::Tiva << true << false << tivaProgress << tivaStates;
+    QTest::newRow("Tiva, status packets") << Family::Tiva << false << true << tivaProgress << tivaStates;
     // Three blocks, written last first.
-    QTest::newRow("MSP432") << Family::Msp432 << false << QList<int>{66, 100, 100}
+    QTest::newRow("MSP432") << Family::Msp432 << false << false << QList<int>{66, 100, 100}
                             << QStringList{"Connection started", "Connected", "Download started",
                                            "Download successful"};
 }
@@ -95,6 +100,7 @@ void TestServiceFirmware::fullUpdate_flashesTheImageAndTheDeviceIsFoundAgain()
 {
     QFETCH(ZebSim::BootLoaderPlan::Family, family);
     QFETCH(bool, singleWire);
+    QFETCH(bool, statusPackets);
     QFETCH(QList<int>, clientProgress);
     QFETCH(QStringList, states);
     QVERIFY(mFiles.isValid());
@@ -103,6 +109,7 @@ void TestServiceFirmware::fullUpdate_flashesTheImageAndTheDeviceIsFoundAgain()
     ZebSim::SimConfig config;
     config.singleWire = singleWire;
     config.bootLoader.family = family;
+    config.bootLoader.tivaStatusPackets = statusPackets;
     ZEB_START_SIM(h, config);
     const std::optional<Device> found = h.connectDevice();
     QVERIFY(found);

@@ -21,40 +21,50 @@ private:
 void TestServiceFirmwareFailures::bootLoaderFailure_givesThePortBackAndClosesIt_data()
 {
     QTest::addColumn<ZebSim::BootLoaderPlan>("plan");
-    QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("error");
     QTest::addColumn<int>("packets");
-    const QByteArray tiva = section(TivaAddress, tivaImage()) + "q\r\n";
-    const QByteArray msp432 = section(Msp432Address, msp432Image()) + "q\r\n";
+    // The image's range in the target's flash once the client has stopped.
+    QTest::addColumn<QByteArray>("flash");
+    const QByteArray erasedTiva(tivaImage().size(), char(0xFF));
+    const QByteArray firstChunk = tivaImage().left(72) + QByteArray(tivaImage().size() - 72, char(0xFF));
 
     ZebSim::BootLoaderPlan plan;
     plan.family = Family::Tiva;
     plan.tivaFaults.silentOnPacket = 1;
-    QTest::newRow("Tiva silent") << plan << tiva << "Bootloader: Device did not answer in time" << 1;
+    QTest::newRow("Tiva silent") << plan << "Bootloader: Device did not answer in time" << 1 << erasedTiva;
     plan = {};
     plan.family = Family::Tiva;
     plan.tivaFaults.nakOnPacket = 1;
-    QTest::newRow("Tiva refuses the ping") << plan << tiva << "Bootloader: No response from device" << 1;
+    QTest::newRow("Tiva refuses the ping") << plan << "Bootloader: No response from device" << 1 << erasedTiva;
+    // Ping, Download and the GetStatus that reports the refusal or the failed write; nothing after it.
+    for (const bool statusPackets : {false, true}) {
+        const char *form = statusPackets ? ", status packets" : "";
+        plan = {};
+        plan.family = Family::Tiva;
+        plan.tivaStatusPackets = statusPackets;
+        plan.tivaFaults.refuseDownload = true;
+        QTest::addRow("Tiva refuses the download%s", form) << plan << "Bootloader: No response from device" << 3
+                                                           << erasedTiva;
+        plan.tivaFaults = {};
+        plan.tivaFaults.flashFailsOnData = 2;
+        QTest::addRow("Tiva fails to write the second chunk%s", form) << plan << "Bootloader: No response from device"
+                                                                      << 7 << firstChunk;
+    }
     plan = {};
     plan.family = Family::Msp432;
     plan.msp432Faults.silentOnPacket = 3;
-    QTest::newRow("MSP432 leaves the erase unanswered") << plan << msp432 << "Bootloader: Device did not answer in time"
-                                                        << 3;
-    // Refused before anything is sent: data before the first address line.
-    plan = {};
-    plan.family = Family::Tiva;
-    QTest::newRow("file without an address") << plan << QByteArray("01 02 03\r\nq\r\n") << "Bootloader: File is invalid"
-                                             << 0;
+    QTest::newRow("MSP432 leaves the erase unanswered") << plan << "Bootloader: Device did not answer in time"
+                                                        << 3 << QByteArray(msp432Image().size(), char(0xFF));
 }
 
 void TestServiceFirmwareFailures::bootLoaderFailure_givesThePortBackAndClosesIt()
 {
     QFETCH(ZebSim::BootLoaderPlan, plan);
-    QFETCH(QByteArray, file);
     QFETCH(QString, error);
     QFETCH(int, packets);
+    QFETCH(QByteArray, flash);
     QVERIFY(mFiles.isValid());
-    const QString fileName = mFiles.write(QString("%1.txt").arg(QTest::currentDataTag()), file);
+    const QString fileName = writeImage(mFiles, plan.family);
     ServiceHarness h(ResponseTimeoutMs);
     ZebSim::SimConfig config;
     config.bootLoader = plan;
@@ -76,6 +86,7 @@ void TestServiceFirmwareFailures::bootLoaderFailure_givesThePortBackAndClosesIt(
     h.recorder().quietFor(300);
     QCOMPARE(h.recorder().outcomes(), QStringList{"error"});
     QCOMPARE(h.device()->bootTarget()->commandsReceived(), packets);
+    QCOMPARE(h.device()->bootTarget()->flash(addressOf(plan.family), imageOf(plan.family).size()), flash);
     QCOMPARE(h.device()->bootTarget()->resets(), 0);
     QVERIFY(h.device()->inBootLoader());
 

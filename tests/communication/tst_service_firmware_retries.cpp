@@ -114,7 +114,8 @@ void TestServiceFirmwareRetries::refused133_givesThePortBackAndPARLINKGoesOn()
     QVERIFY(found);
     h.recorder().clear();
 
-    QVERIFY(upload(h, *found, BootloaderType::TIVA, "never-read.txt", false, leavePortOpen));
+    QVERIFY(mFiles.isValid());
+    QVERIFY(upload(h, *found, BootloaderType::TIVA, writeImage(mFiles, Family::Tiva), false, leavePortOpen));
     QCOMPARE(h.recorder().errors(), QStringList{"Device didn`t acknowledge command 133"});
     QCOMPARE(h.recorder().logEntries(LogLevel::Error), QStringList{"Device didn`t acknowledge command 133"});
     // The progress goes back to 0 right after the error.

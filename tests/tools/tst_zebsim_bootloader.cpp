@@ -29,6 +29,9 @@ const QByteArray Answer128 = Preamble + hex("86130004000180""04""0000""00ff""eb"
 const QByteArray Ping = hex("032a20");
 const QByteArray Reset = hex("03df25");
 const QByteArray Acknowledged = hex("00cc00");
+const QByteArray GetStatus = hex("037923");
+// The acknowledge, then a status packet: size, CRC-8 of the status, status Success.
+const QByteArray StatusPacketSuccess = hex("00cc039140");
 
 } // namespace
 
@@ -43,6 +46,9 @@ private slots:
     void acknowledged133_startsTheBootLoaderUntilItsReset();
     void refused133_keepsPARLINK();
     void withoutABootLoader_133IsOnlyAnswered();
+    void tivaOptions_setTheAnswerFormAndTheFaults_data();
+    void tivaOptions_setTheAnswerFormAndTheFaults();
+    void tivaStatusPackets_answerGetStatusOnTheLine();
 
 private:
     bool startDevice(const SimConfig &config);
@@ -163,6 +169,60 @@ void TestZebSimBootloader::withoutABootLoader_133IsOnlyAnswered()
     QVERIFY(!mDevice->inBootLoader());
     QVERIFY(!mDevice->bootTarget());
     QCOMPARE(transact(Request128, Answer128.size()).toHex(' '), Answer128.toHex(' '));
+}
+
+void TestZebSimBootloader::tivaOptions_setTheAnswerFormAndTheFaults_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("statusPackets");
+    QTest::addColumn<bool>("refuseDownload");
+    QTest::addColumn<int>("flashFailsOnData");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("none") << QStringList{"--bootloader", "tiva"} << false << false << 0 << QString();
+    QTest::newRow("status packets") << QStringList{"--bootloader", "tiva", "--tiva-status-packets"} << true << false
+                                    << 0 << QString();
+    QTest::newRow("refused download") << QStringList{"--tiva-refuse-download"} << false << true << 0 << QString();
+    QTest::newRow("flash fails on the third chunk") << QStringList{"--tiva-flash-fails", "3", "--tiva-status-packets"}
+                                                    << true << false << 3 << QString();
+    QTest::newRow("flash fails on chunk 0") << QStringList{"--tiva-flash-fails", "0"} << false << false << 0
+                                            << "Invalid value for --tiva-flash-fails: '0'";
+    QTest::newRow("flash fails on no number") << QStringList{"--tiva-flash-fails", "second"} << false << false << 0
+                                              << "Invalid value for --tiva-flash-fails: 'second'";
+}
+
+void TestZebSimBootloader::tivaOptions_setTheAnswerFormAndTheFaults()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, statusPackets);
+    QFETCH(bool, refuseDownload);
+    QFETCH(int, flashFailsOnData);
+    QFETCH(QString, error);
+    const ParsedOptions parsed = parseOptions(QStringList{"zeb-sim"} + arguments);
+    QCOMPARE(parsed.error, error);
+    QCOMPARE(parsed.config.has_value(), error.isEmpty());
+    if (parsed.config) {
+        QCOMPARE(parsed.config->bootLoader.tivaStatusPackets, statusPackets);
+        QCOMPARE(parsed.config->bootLoader.tivaFaults.refuseDownload, refuseDownload);
+        QCOMPARE(parsed.config->bootLoader.tivaFaults.flashFailsOnData, flashFailsOnData);
+    }
+    const QString help = parseOptions({"zeb-sim", "--help"}).helpText;
+    for (const char *option : {"--tiva-status-packets", "--tiva-refuse-download", "--tiva-flash-fails"})
+        QVERIFY2(help.contains(option), option);
+}
+
+void TestZebSimBootloader::tivaStatusPackets_answerGetStatusOnTheLine()
+{
+    SimConfig config;
+    config.bootLoader.family = BootLoaderPlan::Family::Tiva;
+    config.bootLoader.tivaStatusPackets = true;
+    if (!startDevice(config))
+        QSKIP("No pseudo-terminal for the simulated device");
+    QCOMPARE(transact(Request133, Answer133.size()).toHex(' '), Answer133.toHex(' '));
+    QTRY_VERIFY_WITH_TIMEOUT(mDevice->inBootLoader(), TimeoutMs);
+    QCOMPARE(transact(Ping, 6).toHex(' '), (Ping + Acknowledged).toHex(' '));
+    QCOMPARE(transact(GetStatus, 8).toHex(' '), (GetStatus + StatusPacketSuccess).toHex(' '));
+    QCOMPARE(transact(Reset, 6).toHex(' '), (Reset + Acknowledged).toHex(' '));
+    QVERIFY(!mDevice->inBootLoader());
 }
 
 QTEST_GUILESS_MAIN(TestZebSimBootloader)

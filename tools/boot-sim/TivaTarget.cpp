@@ -14,6 +14,16 @@ QByteArray reply(quint8 second)
     return bytes;
 }
 
+// The acknowledge, then the status packet: its size, its CRC-8 and the status.
+QByteArray statusPacketReply(quint8 status)
+{
+    QByteArray bytes = reply(TivaTarget::Ack);
+    bytes[2] = char(3);
+    bytes.append(char(Crc::tiva(QByteArray(1, char(status)))));
+    bytes.append(char(status));
+    return bytes;
+}
+
 quint32 bigEndian32(QByteArrayView bytes, qsizetype offset)
 {
     quint32 value = 0;
@@ -76,12 +86,17 @@ QByteArray TivaTarget::handleCommand(quint8 command, QByteArrayView payload)
         mDownloadAddress = bigEndian32(payload, 0);
         mDownloadLength = bigEndian32(payload, 4);
         mNextAddress = mDownloadAddress;
+        if (mFaults.refuseDownload) {
+            mRemaining = 0;
+            mStatus = InvalidAddress;
+            return reply(Ack);
+        }
         mRemaining = mDownloadLength;
         eraseFlash(mDownloadAddress, mDownloadLength);
         mStatus = Success;
         return reply(Ack);
     case GetStatus:
-        return reply(mStatus);
+        return mStatusPackets ? statusPacketReply(mStatus) : reply(mStatus);
     case SendData:
         if (quint64(payload.size()) > mRemaining) {
             mStatus = InvalidAddress;

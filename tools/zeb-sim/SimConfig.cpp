@@ -154,6 +154,17 @@ ParsedOptions parseOptions(const QStringList &arguments)
                        "well-formed reply."),
         QStringLiteral("n"));
     parser.addOption(shortRead);
+    const QCommandLineOption tivaStatusPackets(QStringLiteral("tiva-status-packets"),
+        QStringLiteral("The Tiva boot loader answers GetStatus in its own form: the acknowledge 00 CC, then a "
+                       "status packet (03, checksum, status)."));
+    const QCommandLineOption tivaRefuseDownload(QStringLiteral("tiva-refuse-download"),
+        QStringLiteral("Fault: the Tiva boot loader acknowledges Download but does not carry it out; "
+                       "GetStatus reports 0x43 (invalid address)."));
+    const QCommandLineOption tivaFlashFails(QStringLiteral("tiva-flash-fails"),
+        QStringLiteral("Fault: the Tiva boot loader does not write the <n>th SendData (counted from 1); "
+                       "GetStatus reports 0x44 (flash failed)."),
+        QStringLiteral("n"));
+    parser.addOptions({tivaStatusPackets, tivaRefuseDownload, tivaFlashFails});
 
     ParsedOptions result;
     if (!parser.parse(arguments)) {
@@ -214,6 +225,14 @@ ParsedOptions parseOptions(const QStringList &arguments)
             config.bootLoader.family = BootLoaderPlan::Family::Msp432;
         else
             return fail(QStringLiteral("bootloader"), family);
+    }
+    config.bootLoader.tivaStatusPackets = parser.isSet(tivaStatusPackets);
+    config.bootLoader.tivaFaults.refuseDownload = parser.isSet(tivaRefuseDownload);
+    if (parser.isSet(tivaFlashFails)) {
+        const auto n = parseCount(parser.value(tivaFlashFails));
+        if (!n || *n == 0)
+            return fail(QStringLiteral("tiva-flash-fails"), parser.value(tivaFlashFails));
+        config.bootLoader.tivaFaults.flashFailsOnData = *n;
     }
 
     FaultPlan &faults = config.faults;

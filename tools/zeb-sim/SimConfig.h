@@ -31,6 +31,8 @@ struct FaultPlan {
 struct BootLoaderPlan {
     enum class Family { None, Tiva, Msp432 };
     Family family = Family::None;
+    // The Tiva boot loader answers GetStatus with a status packet after its acknowledge.
+    bool tivaStatusPackets = false;
     BootSim::TivaFaults tivaFaults;
     BootSim::Msp432Faults msp432Faults;
 };

@@ -73,9 +73,12 @@ bool ZebSimDevice::start(QString *error)
         return false;
     connect(mLine, &SimLine::requestAddressSeen, this, &ZebSimDevice::routeRequest, Qt::DirectConnection);
     switch (mConfig.bootLoader.family) {
-    case BootLoaderPlan::Family::Tiva:
-        mBootTarget = std::make_unique<BootSim::TivaTarget>(mConfig.bootLoader.tivaFaults);
+    case BootLoaderPlan::Family::Tiva: {
+        auto tiva = std::make_unique<BootSim::TivaTarget>(mConfig.bootLoader.tivaFaults);
+        tiva->setStatusPackets(mConfig.bootLoader.tivaStatusPackets);
+        mBootTarget = std::move(tiva);
         break;
+    }
     case BootLoaderPlan::Family::Msp432:
         mBootTarget = std::make_unique<BootSim::Msp432Target>(mConfig.bootLoader.msp432Faults);
         break;

@@ -1,7 +1,8 @@
 #pragma once
 
 // What the job tests share: replies built by hand and handed to the jobs through the real facade, the
-// device the jobs are started for, and the progress and log lines a job or Session emitted.
+// device the jobs are started for, the progress and log lines a job or Session emitted, and a
+// translator that shows which context a text was translated in.
 
 #include "communication/Device.h"
 #include "communication/LogLevel.h"
@@ -11,10 +12,21 @@
 
 #include <QSignalSpy>
 #include <QStringList>
+#include <QTranslator>
 
 #include <memory>
 
 namespace JobTest {
+
+// Stands in for a catalogue: every text comes back behind the context it was looked up in.
+class ContextTranslator : public QTranslator {
+public:
+    QString translate(const char *context, const char *sourceText, const char *, int) const override
+    {
+        return QLatin1String(context) + QStringLiteral(": ") + QLatin1String(sourceText);
+    }
+    bool isEmpty() const override { return false; }
+};
 
 using FieldMap = QMap<QString, QVariant>;
 using Thg::Tilo::Communication::LogLevel;

@@ -8,6 +8,7 @@
 #include "tests/support/PtyPeer.h"
 
 #include "protocol/bootloader/BootloaderHandler.h"
+#include "tests/protocol/bootloader/BootloaderTestSupport.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -43,12 +44,15 @@ class TestJobBootloader : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
 
     void start_isRefused_data();
     void start_isRefused();
     void start_whileBusy_isRefusedAndTheFirstGoesOn();
+    void start_withAFileTheClientRefuses_changesNothing_data();
+    void start_withAFileTheClientRefuses_changesNothing();
     void start_sends133AfterItsDelay_data();
     void start_sends133AfterItsDelay();
     void acknowledged133_handsThePortOverASecondLater();
@@ -60,6 +64,8 @@ private slots:
     void clientError_failsWithItsTextBehindBootloader_data();
     void clientError_failsWithItsTextBehindBootloader();
     void clientReports_afterTheEnd_areOnlyLogged();
+    void bootLoaderErrors_areLoggedInEnglishAndReportedTranslated_data();
+    void bootLoaderErrors_areLoggedInEnglishAndReportedTranslated();
     void abort_stopsEverything_data();
     void abort_stopsEverything();
     void refused133_linkLayerTakesEachByteOnce();
@@ -71,6 +77,9 @@ private:
     bool portCloseRequested() const { return entries(*mLog).contains("Com port will be closed"); }
     QTimer *handOverTimer() const { return mJob->findChild<QTimer *>("handOverTimer"); }
 
+    // The firmware files the tests name, in the working directory.
+    BootloaderTest::FirmwareFiles mFiles;
+    QString mWorkingDirectory;
     std::unique_ptr<PARLINK> mFacade;
     std::unique_ptr<Internal::Port> mPort;
     std::unique_ptr<Job> mJob;
@@ -84,6 +93,18 @@ void TestJobBootloader::initTestCase()
 {
     registerMetaTypes();
     PARLINK_Session::registerMetaTypes();
+    // An image that both families' clients take.
+    QVERIFY(mFiles.isValid());
+    const QByteArray image = BootloaderTest::section(0x4000, BootloaderTest::pattern(16)) + "q\r\n";
+    const QString firmware = mFiles.write("firmware.txt", image);
+    mFiles.write("second.txt", image);
+    mWorkingDirectory = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(QFileInfo(firmware).absolutePath()));
+}
+
+void TestJobBootloader::cleanupTestCase()
+{
+    QDir::setCurrent(mWorkingDirectory);
 }
 
 void TestJobBootloader::init()
@@ -172,6 +193,60 @@ void TestJobBootloader::start_whileBusy_isRefusedAndTheFirstGoesOn()
     QVERIFY(handOverTimer()->isActive());
     QVERIFY(mJob->isBusy());
     QCOMPARE(mErrors->size(), 1);
+}
+
+void TestJobBootloader::start_withAFileTheClientRefuses_changesNothing_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("pending");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("error");
+    const QString invalid = "Bootloader: File is invalid";
+    QTest::newRow("Tiva, no address line") << 2 << false << QByteArray("01 02 q") << invalid;
+    QTest::newRow("Tiva, image at address 0, download pending")
+        << 2 << true << BootloaderTest::section(0, BootloaderTest::pattern(16))
+        << "Bootloader: File must not contain bootloader update";
+    QTest::newRow("MSP432, no data") << 1 << false << QByteArray("@4000 q") << invalid;
+    QTest::newRow("MSP432, overlapping blocks, download pending") << 1 << true
+                                                                  << QByteArray("@4000 01 02 @4001 03 q") << invalid;
+}
+
+// Refused like the earlier checks: no 133, no hand-over, and the handler as it was, with a download
+// still pending when an earlier update left one.
+void TestJobBootloader::start_withAFileTheClientRefuses_changesNothing()
+{
+    QFETCH(int, type);
+    QFETCH(bool, pending);
+    QFETCH(QByteArray, text);
+    QFETCH(QString, error);
+    if (pending) {
+        start(Job::Type(type), true, true);
+        QVERIFY(mErrors->wait(WaitMs));
+        QVERIFY(mJob->handler()->isDownloadPending());
+        mErrors->clear();
+        mLog->clear();
+        mProgress->clear();
+    }
+    const BootloaderHandler::BLFAMILY family = mJob->handler()->currentFamily();
+    const BootloaderHandler::BLINTERFACE iface = mJob->handler()->currentInterface();
+
+    start(Job::Type(type), false, false, mFiles.write("refused.txt", text));
+    QCOMPARE(texts(*mErrors), QStringList{error});
+    QCOMPARE(entries(*mLog), QStringList{error});
+    QCOMPARE(entries(*mLog, int(LogLevel::Error)), QStringList{error});
+    QCOMPARE(mProgress->size(), 0);
+    QVERIFY(!mJob->isBusy());
+    QVERIFY(!handOverTimer()->isActive());
+    QCOMPARE(mJob->handler()->currentFamily(), family);
+    QCOMPARE(mJob->handler()->currentInterface(), iface);
+    QCOMPARE(mJob->handler()->isDownloadPending(), pending);
+    QCOMPARE(mJob->handler()->fileName(), pending ? QString("firmware.txt") : QString());
+
+    QTest::qWait(Job::HandOverMs + 200);
+    QVERIFY(!mJob->session()->isRunning());
+    QVERIFY(!mFacade->isSessionActive());
+    QCOMPARE(mErrors->size(), 1);
+    QVERIFY(!portCloseRequested());
 }
 
 void TestJobBootloader::start_sends133AfterItsDelay_data()
@@ -398,6 +473,33 @@ void TestJobBootloader::clientReports_afterTheEnd_areOnlyLogged()
     QCOMPARE(mErrors->size(), 0);
     QCOMPARE(mProgress->size(), 0);
     QCOMPARE(entries(*mLog), QStringList{"New Bootloader state: Download successful"});
+}
+
+void TestJobBootloader::bootLoaderErrors_areLoggedInEnglishAndReportedTranslated_data()
+{
+    QTest::addColumn<bool>("refusedFile");
+    QTest::addColumn<QString>("english");
+    QTest::newRow("the client's error") << false << "Device did not answer in time";
+    QTest::newRow("a file the client would refuse") << true << "File is invalid";
+}
+
+// The handler translates a client's error text; the job's log line carries the text it was made from.
+void TestJobBootloader::bootLoaderErrors_areLoggedInEnglishAndReportedTranslated()
+{
+    QFETCH(bool, refusedFile);
+    QFETCH(QString, english);
+    JobTest::ContextTranslator translator;
+    QVERIFY(QCoreApplication::installTranslator(&translator));
+    const auto removeTranslator = qScopeGuard([&translator] { QCoreApplication::removeTranslator(&translator); });
+    if (refusedFile) {
+        start(Job::Type::MSP432, false, false, mFiles.write("refused.txt", "@4000 q"));
+    } else {
+        start(Job::Type::TIVA, true);
+        mJob->handler()->errorFamily(::Bootloader::BLERROR_TIMEOUT);
+    }
+    QCOMPARE(texts(*mErrors), QStringList{"Thg::Tilo::Communication::Internal::Bootloader: Bootloader: "
+                                          "BootloaderHandler: " + english});
+    QCOMPARE(entries(*mLog, int(LogLevel::Error)), QStringList{"Bootloader: " + english});
 }
 
 void TestJobBootloader::abort_stopsEverything_data()

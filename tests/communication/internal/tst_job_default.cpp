@@ -28,16 +28,6 @@ public:
     void setTo(unsigned int percent) { setProgress(percent); }
 };
 
-// Stands in for a catalogue: every text comes back behind the context it was looked up in.
-class ContextTranslator : public QTranslator {
-public:
-    QString translate(const char *context, const char *sourceText, const char *, int) const override
-    {
-        return QLatin1String(context) + QStringLiteral(": ") + QLatin1String(sourceText);
-    }
-    bool isEmpty() const override { return false; }
-};
-
 std::unique_ptr<Internal::Default> makeJob(const QString &name, PARLINK *facade)
 {
     if (name == QLatin1String("Bootloader"))
@@ -224,7 +214,7 @@ void TestJobDefault::checkReply_isTranslatedInTheJobsOwnContext()
     plan.sequences.append(Internal::Sequence(Address::Type::Device,
                                              Internal::Session::Data{PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_135, {}},
                                              Internal::Session::Data{PARLINK_Session::PARLINK_ENUM_SESSION_COMMAND_136, {}}));
-    ContextTranslator translator;
+    JobTest::ContextTranslator translator;
     QVERIFY(QCoreApplication::installTranslator(&translator));
     const auto refusal = subject->checkReply(plan, received, {{"Status Low", statusLow}, {"Universal Error", 0}});
     QCoreApplication::removeTranslator(&translator);

@@ -4,6 +4,7 @@
 
 #include "protocol/bootloader/Bootloader.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -46,6 +47,12 @@ public:
         return path;
     }
     QString missing() const { return mDir.filePath(QStringLiteral("missing.txt")); }
+    // A folder, whose name may look like a firmware file's.
+    QString folder(const QString &name)
+    {
+        QDir(mDir.path()).mkpath(name);
+        return mDir.filePath(name);
+    }
     bool isValid() const { return mDir.isValid(); }
 
 private:

@@ -2,6 +2,7 @@
 
 #include "BootloaderTestSupport.h"
 
+#include <QElapsedTimer>
 #include <QtTest>
 
 #include <memory>
@@ -15,6 +16,8 @@ namespace {
 constexpr int WaitMs = 5000;
 const QByteArray Ack = hex("00CC00");
 const QByteArray StatusSuccess = hex("004000");
+// The acknowledge, then a status packet: size 03, checksum, status Success.
+const QByteArray StatusPacketSuccess = hex("00CC039140");
 const QByteArray Ping = hex("032A20");
 } // namespace
 
@@ -32,6 +35,10 @@ private slots:
     void rejectedReplies_endTheTransfer_data();
     void rejectedReplies_endTheTransfer();
     void missingReply_timesOut();
+    void download_withStatusPackets_sendsEveryPacketAndNothingElse();
+    void statusPacket_isJudgedByItsStatus_data();
+    void statusPacket_isJudgedByItsStatus();
+    void statusPacket_endingAfterItsSize_timesOut();
     void files_areRefusedBeforeAnythingIsSent_data();
     void files_areRefusedBeforeAnythingIsSent();
     void secondDownload_endsTheRunningOneAndStartsNothing();
@@ -45,8 +52,9 @@ private slots:
 private:
     // Starts a download of the image and waits for the Ping.
     bool start(const QByteArray &text);
-    // Answers `count` packets from the one written `first` on, as a sound target does.
-    void answer(int first, int count);
+    // Answers `count` packets from the one written `first` on, as a sound target does; GetStatus with
+    // `status`.
+    void answer(int first, int count, const QByteArray &status = StatusSuccess);
 
     std::unique_ptr<FirmwareFiles> mFiles;
     std::unique_ptr<Tiva> mTiva;
@@ -85,12 +93,12 @@ bool TestTiva::start(const QByteArray &text)
     return written(*mWrites, 0) == Ping;
 }
 
-void TestTiva::answer(int first, int count)
+void TestTiva::answer(int first, int count, const QByteArray &status)
 {
     for (int i = first; i < first + count; ++i) {
         QTRY_COMPARE_WITH_TIMEOUT(mWrites->size(), i + 1, WaitMs);
         const QByteArray packet = written(*mWrites, i);
-        mTiva->newDataReadyFromInterface(quint8(packet[2]) == 0x23 ? StatusSuccess : Ack);
+        mTiva->newDataReadyFromInterface(quint8(packet[2]) == 0x23 ? status : Ack);
     }
 }
 
@@ -201,6 +209,88 @@ void TestTiva::missingReply_timesOut()
     QCOMPARE(errors(*mErrors), QList<int>{int(B::BLERROR_TIMEOUT)});
     QCOMPARE(states(*mStates).last(), int(B::BLSTATE_ERROR));
     QCOMPARE(mWrites->size(), 2);
+}
+
+void TestTiva::download_withStatusPackets_sendsEveryPacketAndNothingElse()
+{
+    QVERIFY(start(section(0x4000, pattern(200))));
+    answer(0, 10, StatusPacketSuccess);
+    QTRY_COMPARE_WITH_TIMEOUT(states(*mStates).last(), int(B::BLSTATE_DOWNLOAD_SUCCESSFULL), WaitMs);
+    QVERIFY(mErrors->isEmpty());
+    // Each status packet is taken as it is: nothing goes out in answer to it.
+    QTest::qWait(50);
+    QList<int> commands;
+    for (int i = 0; i < mWrites->size(); ++i)
+        commands << quint8(written(*mWrites, i)[2]);
+    QCOMPARE(commands, (QList<int>{0x20, 0x21, 0x23, 0x24, 0x23, 0x24, 0x23, 0x24, 0x23, 0x25}));
+    QCOMPARE(progress(*mProgress), (QList<int>{1, 6, 7, 39, 40, 71, 73, 97, 99, 100}));
+}
+
+void TestTiva::statusPacket_isJudgedByItsStatus_data()
+{
+    QTest::addColumn<QList<QByteArray>>("pieces");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("Success") << QList<QByteArray>{hex("00CC039140")} << true;
+    QTest::newRow("Success, byte by byte") << QList<QByteArray>{hex("00"), hex("CC"), hex("03"), hex("91"), hex("40")}
+                                           << true;
+    QTest::newRow("Success after the acknowledge") << QList<QByteArray>{hex("00CC03"), hex("9140")} << true;
+    // The bytes beyond the status packet are dropped, as beyond any reply.
+    QTest::newRow("Success, and more in the piece") << QList<QByteArray>{hex("00CC0391403300")} << true;
+    QTest::newRow("InvalidAddress") << QList<QByteArray>{hex("00CC03C243")} << false;
+    QTest::newRow("InvalidAddress after the acknowledge") << QList<QByteArray>{hex("00CC03"), hex("C2"), hex("43")}
+                                                          << false;
+    QTest::newRow("FlashFailed") << QList<QByteArray>{hex("00CC035544")} << false;
+    QTest::newRow("status CC") << QList<QByteArray>{hex("00CC0396CC")} << false;
+}
+
+// The GetStatus after Download: a refused Download must not run on into SendData.
+void TestTiva::statusPacket_isJudgedByItsStatus()
+{
+    QFETCH(QList<QByteArray>, pieces);
+    QFETCH(bool, accepted);
+    QSignalSpy logs(mTiva.get(), &Bootloader::log);
+    QVERIFY(start(section(0x4000, pattern(200))));
+    answer(0, 2);
+    QTRY_COMPARE_WITH_TIMEOUT(mWrites->size(), 3, WaitMs);
+    QCOMPARE(quint8(written(*mWrites, 2)[2]), quint8(0x23));
+    for (const QByteArray &piece : std::as_const(pieces)) {
+        QTest::qWait(20);
+        QCOMPARE(mWrites->size(), 3);
+        QVERIFY(mErrors->isEmpty());
+        mTiva->newDataReadyFromInterface(piece);
+    }
+    if (accepted) {
+        QTRY_COMPARE_WITH_TIMEOUT(mWrites->size(), 4, WaitMs);
+        QCOMPARE(quint8(written(*mWrites, 3)[2]), quint8(0x24));
+        // The reply to SendData is a reply of its own.
+        mTiva->newDataReadyFromInterface(Ack);
+        QTRY_COMPARE_WITH_TIMEOUT(mWrites->size(), 5, WaitMs);
+        QVERIFY(mErrors->isEmpty());
+    } else {
+        QCOMPARE(errors(*mErrors), QList<int>{int(B::BLERROR_NO_RESPONSE_FROM_DEVICE)});
+        QCOMPARE(states(*mStates).last(), int(B::BLSTATE_ERROR));
+        mTiva->newDataReadyFromInterface(Ack);
+    }
+    QTest::qWait(50);
+    QCOMPARE(mWrites->size(), accepted ? 5 : 3);
+    QVERIFY(logs.isEmpty());
+    QVERIFY(!states(*mStates).contains(int(B::BLSTATE_DOWNLOAD_SUCCESSFULL)));
+}
+
+void TestTiva::statusPacket_endingAfterItsSize_timesOut()
+{
+    QVERIFY(start(section(0x4000, pattern(200))));
+    answer(0, 2);
+    QTRY_COMPARE_WITH_TIMEOUT(mWrites->size(), 3, WaitMs);
+    QElapsedTimer sinceReply;
+    sinceReply.start();
+    mTiva->newDataReadyFromInterface(hex("00CC03"));
+    QVERIFY(mErrors->wait(Tiva::ReplyTimeoutMs + WaitMs));
+    // The time-out runs from the last byte received; a little slack for the clock's granularity.
+    QVERIFY(sinceReply.elapsed() >= Tiva::ReplyTimeoutMs - 10);
+    QCOMPARE(errors(*mErrors), QList<int>{int(B::BLERROR_TIMEOUT)});
+    QCOMPARE(states(*mStates).last(), int(B::BLSTATE_ERROR));
+    QCOMPARE(mWrites->size(), 3);
 }
 
 void TestTiva::files_areRefusedBeforeAnythingIsSent_data()

@@ -22,6 +22,8 @@ private slots:
     void plan_cutsExactMultiplesWithoutAnEmptyChunk();
     void replies_areJudgedByCommand_data();
     void replies_areJudgedByCommand();
+    void replyLength_growsForAStatusPacket_data();
+    void replyLength_growsForAStatusPacket();
 };
 
 void TestTivaCommands::packets_areSizeCrcCommandPayload_data()
@@ -92,7 +94,17 @@ void TestTivaCommands::replies_areJudgedByCommand_data()
     QTest::addColumn<Commands::Cmd>("command");
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("GetStatus 00 CC 03") << Commands::GetStatus << hex("00CC03") << true;
+    // The acknowledge and the start of a status packet: the status has not come yet.
+    QTest::newRow("GetStatus 00 CC 03") << Commands::GetStatus << hex("00CC03") << false;
+    QTest::newRow("GetStatus status packet, Success") << Commands::GetStatus << hex("00CC039140") << true;
+    QTest::newRow("GetStatus status packet, wrong checksum, Success") << Commands::GetStatus << hex("00CC030040")
+                                                                      << true;
+    QTest::newRow("GetStatus status packet, InvalidAddress") << Commands::GetStatus << hex("00CC03C243") << false;
+    QTest::newRow("GetStatus status packet, FlashFailed") << Commands::GetStatus << hex("00CC035544") << false;
+    QTest::newRow("GetStatus status packet, status CC") << Commands::GetStatus << hex("00CC0396CC") << false;
+    QTest::newRow("GetStatus status packet, four bytes") << Commands::GetStatus << hex("00CC0391") << false;
+    QTest::newRow("GetStatus 00 CC 00") << Commands::GetStatus << hex("00CC00") << true;
+    QTest::newRow("GetStatus 00 CC 04 91 40") << Commands::GetStatus << hex("00CC049140") << true;
     QTest::newRow("GetStatus 00 40 00") << Commands::GetStatus << hex("004000") << true;
     QTest::newRow("GetStatus 40 33 00") << Commands::GetStatus << hex("403300") << true;
     QTest::newRow("GetStatus 00 33 00") << Commands::GetStatus << hex("003300") << false;
@@ -100,6 +112,7 @@ void TestTivaCommands::replies_areJudgedByCommand_data()
     QTest::newRow("GetStatus 33 CC 00") << Commands::GetStatus << hex("33CC00") << false;
     QTest::newRow("GetStatus 00 00 CC") << Commands::GetStatus << hex("0000CC") << false;
     QTest::newRow("Ping 00 CC 00") << Commands::Ping << hex("00CC00") << true;
+    QTest::newRow("Ping 00 CC 03") << Commands::Ping << hex("00CC03") << true;
     QTest::newRow("Download CC 00 00") << Commands::Download << hex("CC0000") << true;
     QTest::newRow("SendData 00 00 CC") << Commands::SendData << hex("0000CC") << true;
     QTest::newRow("SendData 33 00 00") << Commands::SendData << hex("330000") << false;
@@ -116,6 +129,30 @@ void TestTivaCommands::replies_areJudgedByCommand()
     QFETCH(QByteArray, reply);
     QFETCH(bool, accepted);
     QCOMPARE(Commands::isReplyAccepted(command, reply), accepted);
+}
+
+void TestTivaCommands::replyLength_growsForAStatusPacket_data()
+{
+    QTest::addColumn<Commands::Cmd>("command");
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<int>("length");
+    QTest::newRow("GetStatus, nothing yet") << Commands::GetStatus << QByteArray() << 3;
+    QTest::newRow("GetStatus 00 CC") << Commands::GetStatus << hex("00CC") << 3;
+    QTest::newRow("GetStatus 00 CC 03") << Commands::GetStatus << hex("00CC03") << 5;
+    QTest::newRow("GetStatus 00 CC 03 91") << Commands::GetStatus << hex("00CC0391") << 5;
+    QTest::newRow("GetStatus 00 CC 00") << Commands::GetStatus << hex("00CC00") << 3;
+    QTest::newRow("GetStatus 00 40 03") << Commands::GetStatus << hex("004003") << 3;
+    QTest::newRow("GetStatus CC 00 03") << Commands::GetStatus << hex("CC0003") << 3;
+    QTest::newRow("Ping 00 CC 03") << Commands::Ping << hex("00CC03") << 3;
+    QTest::newRow("SendData 00 CC 03") << Commands::SendData << hex("00CC03") << 3;
+}
+
+void TestTivaCommands::replyLength_growsForAStatusPacket()
+{
+    QFETCH(Commands::Cmd, command);
+    QFETCH(QByteArray, received);
+    QFETCH(int, length);
+    QCOMPARE(Commands::replyLength(Commands::buildTxBuffer(command), received), qsizetype(length));
 }
 
 QTEST_GUILESS_MAIN(TestTivaCommands)

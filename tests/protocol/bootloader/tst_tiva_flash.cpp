@@ -26,6 +26,7 @@ class TestTivaFlash : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void image_isFlashedWithProgressAndReset_data();
     void image_isFlashedWithProgressAndReset();
     void sectionsWithAGap_areFlashedAsOneImage();
     void targetFaults_endTheUpdate_data();
@@ -45,9 +46,18 @@ void TestTivaFlash::initTestCase()
     mImage = mFiles.write(QStringLiteral("image.txt"), section(0x4000, pattern(200)) + "q\r\n");
 }
 
+void TestTivaFlash::image_isFlashedWithProgressAndReset_data()
+{
+    QTest::addColumn<bool>("statusPackets");
+    QTest::newRow("three-byte status") << false;
+    QTest::newRow("status packets") << true;
+}
+
 void TestTivaFlash::image_isFlashedWithProgressAndReset()
 {
+    QFETCH(bool, statusPackets);
     TivaTarget target;
+    target.setStatusPackets(statusPackets);
     FlashRig rig(&target);
     FLASH_RIG_OR_SKIP(rig);
     QVERIFY(rig.openPort());
@@ -89,33 +99,47 @@ void TestTivaFlash::sectionsWithAGap_areFlashedAsOneImage()
 void TestTivaFlash::targetFaults_endTheUpdate_data()
 {
     QTest::addColumn<TivaFaults>("faults");
+    QTest::addColumn<bool>("statusPackets");
     QTest::addColumn<QString>("error");
     QTest::addColumn<int>("packets");
+    // The image's range in the target's flash once the client has stopped.
+    QTest::addColumn<QByteArray>("flash");
     const QString noResponse = QStringLiteral("No response from device");
     const QString timeout = QStringLiteral("Device did not answer in time");
+    const QByteArray erased(200, char(0xFF));
+    const QByteArray firstChunk = pattern(200).left(72) + QByteArray(128, char(0xFF));
     TivaFaults faults;
     faults.nakOnPacket = 1;
-    QTest::newRow("Ping not acknowledged") << faults << noResponse << 1;
+    QTest::newRow("Ping not acknowledged") << faults << false << noResponse << 1 << erased;
     faults = {};
     faults.nakOnPacket = 4;
-    QTest::newRow("SendData not acknowledged") << faults << noResponse << 4;
+    QTest::newRow("SendData not acknowledged") << faults << false << noResponse << 4 << firstChunk;
     faults = {};
     faults.flashFailsOnData = 2;
-    QTest::newRow("flash fails on the second chunk") << faults << noResponse << 7;
+    QTest::newRow("flash fails on the second chunk") << faults << false << noResponse << 7 << firstChunk;
+    QTest::newRow("flash fails on the second chunk, status packets") << faults << true << noResponse << 7
+                                                                     << firstChunk;
+    faults = {};
+    faults.refuseDownload = true;
+    QTest::newRow("Download refused") << faults << false << noResponse << 3 << erased;
+    QTest::newRow("Download refused, status packets") << faults << true << noResponse << 3 << erased;
     faults = {};
     faults.silentOnPacket = 2;
-    QTest::newRow("Download unanswered") << faults << timeout << 2;
+    QTest::newRow("Download unanswered") << faults << false << timeout << 2 << erased;
     faults = {};
     faults.shortReplyOnPacket = 10;
-    QTest::newRow("Reset answered by two bytes") << faults << timeout << 10;
+    QTest::newRow("Reset answered by two bytes") << faults << false << timeout << 10 << pattern(200);
 }
 
 void TestTivaFlash::targetFaults_endTheUpdate()
 {
     QFETCH(TivaFaults, faults);
+    QFETCH(bool, statusPackets);
     QFETCH(QString, error);
     QFETCH(int, packets);
+    QFETCH(QByteArray, flash);
     TivaTarget target(faults);
+    target.setStatusPackets(statusPackets);
     FlashRig rig(&target);
     FLASH_RIG_OR_SKIP(rig);
     QVERIFY(rig.openPort());
@@ -127,6 +151,7 @@ void TestTivaFlash::targetFaults_endTheUpdate()
     QVERIFY(!rig.stateTexts().contains(Successful));
     settle();
     QCOMPARE(target.commandsReceived(), packets);
+    QCOMPARE(target.flash(0x4000, 200), flash);
     QVERIFY(rig.handler().isDownloadPending());
 }
 
