@@ -55,18 +55,21 @@ public:
 
     // Executes the parameterize command; true when it finished, false on its error (in lastError)
     // or when it did not end in time.
-    bool parameterize()
+    bool parameterize() { return run(command); }
+
+    // Executes `toRun` the same way.
+    bool run(Thg::Tilo::Components::Command &toRun)
     {
         using Thg::Tilo::Components::Command;
-        QSignalSpy finished(&command, &Command::finished);
-        QSignalSpy failed(&command, &Command::errorOccurred);
-        command.execute();
+        QSignalSpy finished(&toRun, &Command::finished);
+        QSignalSpy failed(&toRun, &Command::errorOccurred);
+        toRun.execute();
         (void)QTest::qWaitFor([&] { return !finished.isEmpty() || !failed.isEmpty(); }, RunMs);
         if (!failed.isEmpty()) {
             lastError = failed.first().first().toString();
             lastErrorDisconnected = failed.first().at(2).toBool();
         }
-        return !finished.isEmpty() && failed.isEmpty();
+        return finished.count() == 1 && failed.isEmpty();
     }
 
     // Until every close the service has asked for has been confirmed by the serial port. The service

@@ -9,7 +9,6 @@
 
 #include "device/Version.h"
 
-#include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 
@@ -17,25 +16,12 @@
 #include <string>
 
 using Space = ZebSim::ParameterMemory::Space;
-using Thg::Tilo::Components::Command;
 using Thg::Tilo::Components::ParameterizeCommand;
 using Thg::Tilo::Components::ReadParametersCommand;
 using Thg::Tilo::Device::ParameterSetting;
 using Thg::Tilo::Device::Version;
 
 namespace {
-
-// True when the command finished; false on its error or when it did not end in time.
-bool run(Command &command, QString *error)
-{
-    QSignalSpy finished(&command, &Command::finished);
-    QSignalSpy failed(&command, &Command::errorOccurred);
-    command.execute();
-    (void)QTest::qWaitFor([&] { return !finished.isEmpty() || !failed.isEmpty(); }, ApplicationRoad::RunMs);
-    if (!failed.isEmpty())
-        *error = failed.first().first().toString();
-    return finished.count() == 1 && failed.isEmpty();
-}
 
 // The device's byte image of each setting, by name.
 std::map<std::string, std::vector<std::uint8_t>> imagesOf(const std::vector<ParameterSetting> &settings,
@@ -95,16 +81,15 @@ private slots:
         QCOMPARE(deviceParameters.size(), std::size_t(1));
         QCOMPARE(subdeviceParameters.size(), std::size_t(5));
 
-        QString error;
         Thg::Tilo::Components::WriteParametersCommand write(road.context, *harness.service());
         write.setDeviceParameters(deviceParameters);
         write.setSubdeviceParameters(subdeviceParameters);
-        QVERIFY2(run(write, &error), qPrintable(error));
+        QVERIFY2(road.run(write), qPrintable(road.lastError));
 
         ReadParametersCommand read(road.context, *harness.service());
         read.setDeviceParameters(deviceParameters);
         read.setSubdeviceParameters(subdeviceParameters);
-        QVERIFY2(run(read, &error), qPrintable(error));
+        QVERIFY2(road.run(read), qPrintable(road.lastError));
 
         QCOMPARE(read.getDeviceSettings().size(), std::size_t(1));
         QCOMPARE(read.getDeviceSettings().at(0).name, std::string("ProductVariantName"));
@@ -126,7 +111,7 @@ private slots:
         QVERIFY(recorder.errors().isEmpty());
 
         Thg::Tilo::Components::DisconnectCommand disconnect(road.context, *harness.service());
-        QVERIFY2(run(disconnect, &error), qPrintable(error));
+        QVERIFY2(road.run(disconnect), qPrintable(road.lastError));
         QVERIFY(road.waitUntilPortClosed());
     }
 };
