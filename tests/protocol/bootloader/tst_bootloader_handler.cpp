@@ -232,10 +232,13 @@ void TestBootloaderHandler::replacedClient_isCutOffAndDeletedOnBootloaderThread(
 
     mHandler->setFamily(H::FAMILY_MSP432);
     QTRY_VERIFY_WITH_TIMEOUT(old.isNull(), WaitMs);
-    {
+    // The pointer is cleared as the destructor begins, before `destroyed` is emitted on the other
+    // thread: wait for the emission itself.
+    const auto deletedOnThread = [&] {
         const QMutexLocker lock(&mutex);
-        QCOMPARE(deletedOn, QStringLiteral("BootloaderThread"));
-    }
+        return deletedOn;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(deletedOnThread(), QStringLiteral("BootloaderThread"), WaitMs);
     FakeClient *client = fake(*mHandler);
     QVERIFY(client);
     emit mHandler->downloadFamily(QStringLiteral("c.txt"));
