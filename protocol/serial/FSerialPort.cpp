@@ -9,6 +9,7 @@
 #include <QtDebug>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 // Bounds of the wait for output that Qt still holds: a few line times of the pending bytes, at least
@@ -17,6 +18,9 @@ namespace {
 constexpr int MinOutputWaitMs = 100;
 constexpr int MaxOutputWaitMs = 2000;
 constexpr int OutputWaitLineTimes = 3;
+// The last stretch of a two-wire line time is polled rather than slept, in microseconds: a sleep may
+// last a scheduler tick longer than asked.
+constexpr qint64 LineTimePollUs = 2000;
 } // namespace
 
 FSerialPort::FSerialPort()
@@ -98,6 +102,7 @@ void FSerialPort::openPort(QString PortToOpen, int BaudRate, FSerialPort::DataBi
     // open port is left as it is: opening it again fails as before.
     if (!mPort->isOpen())
         replacePort();
+    mPortLost = false;
     mPort->setPortName(PortToOpen);
     QString message;
     if (mPort->open(QIODevice::ReadWrite)) {
@@ -130,6 +135,7 @@ void FSerialPort::closePort()
     mBaudrate = 0;
     mPortName.clear();
     mEchoBytesPending = 0;
+    mPortLost = false;
     closeIfOpen();
     mOpen = false;
     emit finishedOpenPort(false);
@@ -167,6 +173,8 @@ void FSerialPort::setNewBaudrate(uint ulBaudrate, bool *bSuccess)
             // Only what arrived at the old rate is garbage; output already handed over must still
             // leave, or the tail of a reply sent at the old rate would be lost.
             mPort->clear(QSerialPort::Input);
+            // An echo still expected was part of the input just discarded.
+            mEchoBytesPending = 0;
             dropStaleReadReadiness();
             emit log(QStringLiteral("Changed baudrate ") + QString::number(ulBaudrate));
         } else {
@@ -233,29 +241,46 @@ void FSerialPort::writeDataToPort(QByteArray data, bool bSingleWireTransmission)
     const int bits = currentBitsPerCharacter();
     if (!writeAll(data))
         return;
-    if (!bSingleWireTransmission) {
-        emit dataWrittenToPort();
-        return;
-    }
     // Set before anything can be read: the echo of these bytes may already be in the next read.
-    mEchoBytesPending += data.size();
+    if (bSingleWireTransmission)
+        mEchoBytesPending += data.size();
 
+    // The answer to these bytes must not reach the link layer before their confirmation, or it would
+    // be dropped as heard while sending: whatever the waits below read is handed on after it.
+    mHoldingInput = true;
+    const bool confirmed = waitForTransmission(data.size(), bits, bSingleWireTransmission);
+    mHoldingInput = false;
+    if (confirmed)
+        emit dataWrittenToPort();
+    if (!mHeldInput.isEmpty())
+        emit newDataReadyFromPort(std::exchange(mHeldInput, QByteArray()));
+}
+
+// Waits until the bytes just queued have left the line, at the current settings. False when they did
+// not reach a working port: the system refused them, or the port has lost its device.
+bool FSerialPort::waitForTransmission(qint64 bytes, int bitsPerCharacter, bool singleWire)
+{
+    if (mPortLost)
+        return false;
     // QSerialPort::write only queues. Hand the bytes to the system first, so that the line time below
     // starts when they can actually leave.
-    const qint64 lineUs = transmissionTimeUs(data.size(), bits, mBaudrate);
-    mPort->flush();
+    const qint64 lineUs = transmissionTimeUs(bytes, bitsPerCharacter, mBaudrate);
+    if (mPort->bytesToWrite() > 0 && !mPort->flush())
+        return false;
     if (mPort->bytesToWrite() > 0)
         waitForPendingOutput(lineUs);
 
-    // Half duplex: the transceiver may only turn round once the last stop bit has left, so the
-    // thread waits out the line time instead of sleeping for a whole scheduler tick.
-    if (lineUs > 0) {
-        QElapsedTimer line;
-        line.start();
-        while (line.nsecsElapsed() / 1000 < lineUs)
-            QThread::yieldCurrentThread();
-    }
-    emit dataWrittenToPort();
+    // Two wires: the response time-out runs from the end of the request and nothing is heard before,
+    // so the thread sleeps through all but the last stretch. Half duplex: the transceiver may only
+    // turn round once the last stop bit has left, so the thread polls the clock all the way instead of
+    // sleeping for a whole scheduler tick.
+    QElapsedTimer line;
+    line.start();
+    if (!singleWire && lineUs > LineTimePollUs)
+        QThread::usleep(quint64(lineUs - LineTimePollUs));
+    while (line.nsecsElapsed() / 1000 < lineUs)
+        QThread::yieldCurrentThread();
+    return !mPortLost;
 }
 
 void FSerialPort::writeDataToPortContinuously(QByteArray data, bool stop, int msIntervall)
@@ -291,6 +316,10 @@ void FSerialPort::dataReady()
         data.remove(0, qsizetype(mEchoBytesPending));
         mEchoBytesPending = 0;
     }
+    if (mHoldingInput) {
+        mHeldInput += data;
+        return;
+    }
     emit newDataReadyFromPort(data);
 }
 
@@ -302,6 +331,10 @@ void FSerialPort::sendData()
 
 void FSerialPort::errorOccurred(QSerialPort::SerialPortError error)
 {
+    // The device behind the port has gone (or the system takes no more): nothing written from now on
+    // reaches a line, until the port is opened again.
+    if (error == QSerialPort::ResourceError && !mControlLineChange)
+        mPortLost = true;
     if (mControlLineChange || mPollingInput || error == mLastError)
         return;
     mLastError = error;

@@ -12,8 +12,8 @@ class QTimer;
 
 // The serial port of the protocol stack and the boot loaders. One instance lives on the link layer's
 // I/O thread; every slot is reached through queued connections, setNewBaudrate through a blocking
-// queued one. In single-wire (half-duplex) operation the port hears its own transmission, so a write
-// waits out its line time and the echo is removed from what is received.
+// queued one. A write is confirmed once its line time has passed. In single-wire (half-duplex)
+// operation the port also hears its own transmission, and the echo is removed from what is received.
 class FSerialPort : public QObject {
     Q_OBJECT
 public:
@@ -88,6 +88,7 @@ private:
     bool applySettings(int baudRate, DataBits dataBits, Parity parity, StopBits stopBits, FlowControl flow);
     int currentBitsPerCharacter() const;
     bool writeAll(const QByteArray &data);
+    bool waitForTransmission(qint64 bytes, int bitsPerCharacter, bool singleWire);
     void waitForPendingOutput(qint64 lineUs);
     void takeInputArrivedBeforeWrite();
     void dropStaleReadReadiness();
@@ -104,6 +105,11 @@ private:
     bool mOpen = false;
     bool mControlLineChange = false;
     bool mPollingInput = false;
+    // Set by a resource error of the port, cleared when it is opened or closed.
+    bool mPortLost = false;
+    // While a write waits for its bytes to leave, what is read waits with it.
+    bool mHoldingInput = false;
+    QByteArray mHeldInput;
 };
 
 Q_DECLARE_METATYPE(FSerialPort::DataBits)

@@ -60,6 +60,16 @@ public:
     PseudoTerminal &operator=(const PseudoTerminal &) = delete;
 
     bool isOpen() const { return mMaster >= 0 && mSlave >= 0; }
+
+    // Closes the master side, as when the far end of a line goes (an adapter pulled out): the system
+    // hangs up every open descriptor of the slave side, the program's too.
+    void hangUp()
+    {
+        if (mMaster >= 0)
+            ::close(mMaster);
+        mMaster = -1;
+    }
+
     const std::string &errorText() const { return mError; }
 
     // The master side, non-blocking.

@@ -26,6 +26,15 @@ PtyPeer::~PtyPeer()
         mReader.join();
 }
 
+void PtyPeer::hangUp()
+{
+    mStop = true;
+    if (mReader.joinable())
+        mReader.join();
+    const std::lock_guard lock(mWriteMutex);
+    mPty.hangUp();
+}
+
 bool PtyPeer::isOpen() const
 {
     return mPty.isOpen();
@@ -68,7 +77,14 @@ QByteArray PtyPeer::takeReceived()
     const std::lock_guard lock(mMutex);
     QByteArray data;
     data.swap(mReceived);
+    mFirstReceivedAt.reset();
     return data;
+}
+
+std::optional<std::chrono::steady_clock::time_point> PtyPeer::firstReceivedAt() const
+{
+    const std::lock_guard lock(mMutex);
+    return mFirstReceivedAt;
 }
 
 qsizetype PtyPeer::receivedSize() const
@@ -117,6 +133,7 @@ void PtyPeer::readLoop()
         const ssize_t n = ::read(mPty.masterFd(), buffer, sizeof buffer);
         if (n <= 0)
             continue;
+        const auto arrived = std::chrono::steady_clock::now();
         const QByteArray data(buffer, qsizetype(n));
         if (mEcho) {
             const std::lock_guard lock(mWriteMutex);
@@ -124,6 +141,8 @@ void PtyPeer::readLoop()
         }
         {
             const std::lock_guard lock(mMutex);
+            if (mReceived.isEmpty())
+                mFirstReceivedAt = arrived;
             mReceived.append(data);
         }
         mReceivedCondition.notify_all();

@@ -7,8 +7,10 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 // The far end of a serial line for tests: a pseudo-terminal pair whose slave side the code under test
@@ -32,6 +34,9 @@ public:
     QString portName() const;
 
     void setEcho(bool on);
+    // Closes the far end of the line for good, as when an adapter is pulled out: the program's port is
+    // hung up, and the peer reads and writes nothing more.
+    void hangUp();
     // While paused nothing is read from the line, so the program's output backs up in the system.
     void setPaused(bool paused);
     // Sends bytes to the program; false when they could not all be written within 2 s.
@@ -40,6 +45,8 @@ public:
     // Everything received from the program so far (echoed bytes are not counted twice).
     QByteArray received() const;
     QByteArray takeReceived();
+    // When the first byte that received() holds arrived; empty while it holds nothing.
+    std::optional<std::chrono::steady_clock::time_point> firstReceivedAt() const;
     qsizetype receivedSize() const;
     // Waits until at least `count` bytes have been received, keeping the calling thread's events
     // flowing; false once `timeoutMs` has passed.
@@ -58,6 +65,7 @@ private:
     mutable std::mutex mMutex;
     std::condition_variable mReceivedCondition;
     QByteArray mReceived;
+    std::optional<std::chrono::steady_clock::time_point> mFirstReceivedAt;
     std::mutex mWriteMutex;
     std::atomic_bool mEcho = false;
     std::atomic_bool mPaused = false;

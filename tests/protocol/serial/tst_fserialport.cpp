@@ -43,6 +43,39 @@ QByteArray joined(const QSignalSpy &spy)
     return all;
 }
 
+// The port as the link layer runs it, on a thread of its own that ends with the test.
+struct PortOnItsThread {
+    QThread thread;
+    FSerialPort *port = new FSerialPort;
+
+    PortOnItsThread()
+    {
+        port->moveToThread(&thread);
+        QObject::connect(&thread, &QThread::finished, port, &QObject::deleteLater);
+        thread.start();
+    }
+    ~PortOnItsThread() { stop(); }
+    PortOnItsThread(const PortOnItsThread &) = delete;
+    PortOnItsThread &operator=(const PortOnItsThread &) = delete;
+
+    bool open(const QString &name, int baud)
+    {
+        QSignalSpy opened(port, &FSerialPort::finishedOpenPort);
+        QMetaObject::invokeMethod(port, "openPort", Qt::QueuedConnection, Q_ARG(QString, name), Q_ARG(int, baud),
+                                  Q_ARG(FSerialPort::DataBits, FSerialPort::Data8),
+                                  Q_ARG(FSerialPort::Parity, FSerialPort::OddParity),
+                                  Q_ARG(FSerialPort::StopBits, FSerialPort::OneStop),
+                                  Q_ARG(FSerialPort::FlowControl, FSerialPort::NoFlowControl));
+        return opened.wait(WaitMs) && opened.at(0).at(0).toBool();
+    }
+    // False when the thread did not end in time.
+    bool stop()
+    {
+        thread.quit();
+        return thread.wait(WaitMs);
+    }
+};
+
 QList<QSerialPort::SerialPortError> errors(const QSignalSpy &spy)
 {
     QList<QSerialPort::SerialPortError> list;
@@ -74,6 +107,8 @@ private slots:
     void openAfterClose_opensAgainAtTheRequestedRate();
     void data_travelsBothWays();
     void singleWireWrite_waitsLineTimeAndDropsEcho();
+    void twoWireWrite_isConfirmedOnceItsLineTimeHasPassed_data();
+    void twoWireWrite_isConfirmedOnceItsLineTimeHasPassed();
     void echo_isRemovedAcrossSplitReads();
     void dtrAndRts_failOnPty_withTextsAndNoConfirmation();
     void echoesOfBackToBackWrites_areAllRemoved();
@@ -85,8 +120,11 @@ private slots:
     void newBaudrate_onClosedPort_failsWithoutTouchingAnything();
     void newBaudrate_withBlockedOutput_returnsAndKeepsOutput();
     void newBaudrate_discardsStaleInput();
+    void newBaudrate_rightAfterASingleWireWrite_discardsItsEchoWithTheInput();
     void portErrors_areForwardedOnceInARow();
     void writeOnClosedPort_reportsOneWriteError();
+    void writeToAPortThatLostItsDevice_isNotConfirmed_data();
+    void writeToAPortThatLostItsDevice_isNotConfirmed();
     void changeSettings_whileOpen_andClosed();
     void repeatSending_startsAndStops();
 
@@ -375,6 +413,46 @@ void TestFSerialPort::singleWireWrite_waitsLineTimeAndDropsEcho()
     QTRY_COMPARE_WITH_TIMEOUT(joined(received), QByteArray("OK"), WaitMs);
 }
 
+void TestFSerialPort::twoWireWrite_isConfirmedOnceItsLineTimeHasPassed_data()
+{
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<int>("bytes");
+    QTest::addColumn<qint64>("lineUs");
+    // 12 x 11 / 1200 x 1.05 s
+    QTest::newRow("12 bytes at 1200 baud") << 1200 << 12 << qint64(115500);
+    // A 131 with 50 bytes to a sub-device address: 66 characters.
+    QTest::newRow("66 bytes at 1200 baud") << 1200 << 66 << qint64(635250);
+    QTest::newRow("66 bytes at 115200 baud") << 115200 << 66 << qint64(6619);
+}
+
+// The response time-out runs from the end of the request's transmission, so the confirmation waits for
+// it on two wires as well. Nothing is echoed there, and nothing is taken for an echo.
+void TestFSerialPort::twoWireWrite_isConfirmedOnceItsLineTimeHasPassed()
+{
+    QFETCH(int, baud);
+    QFETCH(int, bytes);
+    QFETCH(qint64, lineUs);
+    REQUIRE_PTY(baud);
+    QStringList events;
+    connect(mPort.get(), &FSerialPort::dataWrittenToPort, this, [&] { events.append("written"); });
+    connect(mPort.get(), &FSerialPort::newDataReadyFromPort, this,
+            [&](const QByteArray &data) { events.append("data " + QString::number(data.size())); });
+    // The far end sends every byte straight back: what arrives while the request is still on the line
+    // follows its confirmation.
+    mPeer->setEcho(true);
+    const QByteArray request(bytes, 'q');
+    QElapsedTimer elapsed;
+    elapsed.start();
+    mPort->writeDataToPort(request, false);
+    const qint64 blockedUs = elapsed.nsecsElapsed() / 1000;
+    QVERIFY2(blockedUs >= lineUs, qPrintable(QString::number(blockedUs)));
+    QCOMPARE(events, QStringList{"written"});
+    QVERIFY(waitReceivedWithoutEvents(*mPeer, bytes));
+    QCOMPARE(mPeer->received(), request);
+
+    QTRY_COMPARE_WITH_TIMEOUT(events, (QStringList{"written", "data " + QString::number(bytes)}), WaitMs);
+}
+
 void TestFSerialPort::echo_isRemovedAcrossSplitReads()
 {
     REQUIRE_PTY(115200);
@@ -512,19 +590,9 @@ void TestFSerialPort::newBaudrate_fromOtherThread_throughBlockingCall()
     if (!mPeer->isOpen())
         QSKIP(qPrintable("no pseudo-terminal: " + mPeer->errorString()));
     // As the link layer runs it: the port on its own thread, the change as a blocking queued call.
-    QThread ioThread;
-    auto *port = new FSerialPort;
-    port->moveToThread(&ioThread);
-    connect(&ioThread, &QThread::finished, port, &QObject::deleteLater);
-    ioThread.start();
-    QSignalSpy opened(port, &FSerialPort::finishedOpenPort);
-    QMetaObject::invokeMethod(port, "openPort", Qt::QueuedConnection, Q_ARG(QString, mPeer->portName()), Q_ARG(int, 1200),
-                              Q_ARG(FSerialPort::DataBits, FSerialPort::Data8),
-                              Q_ARG(FSerialPort::Parity, FSerialPort::OddParity),
-                              Q_ARG(FSerialPort::StopBits, FSerialPort::OneStop),
-                              Q_ARG(FSerialPort::FlowControl, FSerialPort::NoFlowControl));
-    QTRY_COMPARE_WITH_TIMEOUT(opened.size(), 1, WaitMs);
-    QVERIFY(opened.at(0).at(0).toBool());
+    PortOnItsThread threaded;
+    FSerialPort *port = threaded.port;
+    QVERIFY(threaded.open(mPeer->portName(), 1200));
     QMetaObject::invokeMethod(port, "writeDataToPort", Qt::QueuedConnection, Q_ARG(QByteArray, QByteArray(40, 'r')),
                               Q_ARG(bool, true));
     bool ok = false;
@@ -533,8 +601,7 @@ void TestFSerialPort::newBaudrate_fromOtherThread_throughBlockingCall()
     QVERIFY(ok);
     QCOMPARE(mPeer->lineSpeed(), 38400);
     QVERIFY(mPeer->waitForReceived(40, WaitMs));
-    ioThread.quit();
-    QVERIFY(ioThread.wait(WaitMs));
+    QVERIFY(threaded.stop());
 }
 
 void TestFSerialPort::newBaudrate_onClosedPort_failsWithoutTouchingAnything()
@@ -560,7 +627,12 @@ void TestFSerialPort::newBaudrate_withBlockedOutput_returnsAndKeepsOutput()
     // to be written would never end.
     mPeer->setPaused(true);
     const QByteArray bulk(1 << 20, 'b');
-    mPort->writeDataToPort(bulk);
+    // A plain write would wait out the line time of a megabyte, some 90 s. The repeat sender queues
+    // its buffer without waiting; it is stopped before it sends a second time.
+    QObject context;
+    connect(mPort.get(), &FSerialPort::putPortOutputToLog, &context,
+            [&] { mPort->writeDataToPortContinuously(bulk, true, 0); });
+    mPort->writeDataToPortContinuously(bulk, false, 0);
     QTest::qWait(100);
     QElapsedTimer elapsed;
     elapsed.start();
@@ -590,6 +662,32 @@ void TestFSerialPort::newBaudrate_discardsStaleInput()
     QTRY_COMPARE_WITH_TIMEOUT(joined(received), QByteArray("new"), WaitMs);
 }
 
+// As the link layer runs it after a 129 answer: the write and the change queued to the port's thread,
+// the change discarding input that still holds the write's echo.
+void TestFSerialPort::newBaudrate_rightAfterASingleWireWrite_discardsItsEchoWithTheInput()
+{
+    if (!mPeer->isOpen())
+        QSKIP(qPrintable("no pseudo-terminal: " + mPeer->errorString()));
+    mPeer->setEcho(true);
+    PortOnItsThread threaded;
+    FSerialPort *port = threaded.port;
+    QSignalSpy received(port, &FSerialPort::newDataReadyFromPort);
+    QVERIFY(threaded.open(mPeer->portName(), 1200));
+
+    const QByteArray request(16, 'r');
+    QMetaObject::invokeMethod(port, "writeDataToPort", Qt::QueuedConnection, Q_ARG(QByteArray, request),
+                              Q_ARG(bool, true));
+    bool ok = false;
+    QVERIFY(QMetaObject::invokeMethod(port, "setNewBaudrate", Qt::BlockingQueuedConnection, Q_ARG(uint, 9600u),
+                                      Q_ARG(bool *, &ok)));
+    QVERIFY(ok);
+    QCOMPARE(mPeer->received(), request);
+    mPeer->setEcho(false);
+
+    QVERIFY(mPeer->write("answer!!"));
+    QTRY_COMPARE_WITH_TIMEOUT(joined(received), QByteArray("answer!!"), WaitMs);
+}
+
 void TestFSerialPort::portErrors_areForwardedOnceInARow()
 {
     QSignalSpy portErrors(mPort.get(), &FSerialPort::errorOccuredOnPort);
@@ -617,6 +715,55 @@ void TestFSerialPort::writeOnClosedPort_reportsOneWriteError()
     mPort->writeDataToPort(QByteArray("lost"), true);
     QCOMPARE(written.size(), 0);
     QCOMPARE(errors(portErrors), QList<QSerialPort::SerialPortError>{QSerialPort::WriteError});
+}
+
+void TestFSerialPort::writeToAPortThatLostItsDevice_isNotConfirmed_data()
+{
+    QTest::addColumn<bool>("farEndGone");
+    QTest::addColumn<bool>("singleWire");
+    QTest::newRow("far end gone, two wires") << true << false;
+    QTest::newRow("far end gone, single wire") << true << true;
+    QTest::newRow("resource error reported, two wires") << false << false;
+    QTest::newRow("resource error reported, single wire") << false << true;
+}
+
+// An adapter pulled out: the port reports a resource error, and a write after it has reached no line.
+// Only opening the port again makes writes count.
+void TestFSerialPort::writeToAPortThatLostItsDevice_isNotConfirmed()
+{
+    QFETCH(bool, farEndGone);
+    QFETCH(bool, singleWire);
+    REQUIRE_PTY(115200);
+    QSignalSpy portErrors(mPort.get(), &FSerialPort::errorOccuredOnPort);
+    QSignalSpy written(mPort.get(), &FSerialPort::dataWrittenToPort);
+    mPort->writeDataToPort(QByteArray("before"), singleWire);
+    QCOMPARE(written.size(), 1);
+    QVERIFY(mPeer->waitForReceived(6, WaitMs));
+
+    if (farEndGone) {
+        mPeer->hangUp();
+    } else {
+        QVERIFY(QMetaObject::invokeMethod(mPort.get(), "errorOccurred", Qt::DirectConnection,
+                                          Q_ARG(QSerialPort::SerialPortError, QSerialPort::ResourceError)));
+    }
+    // A pseudo-terminal that has hung up reads as the end of a file, which Qt names a read or a
+    // resource error after the errno it finds; the failed write then names a resource error.
+    QTRY_VERIFY_WITH_TIMEOUT(!portErrors.isEmpty(), WaitMs);
+    mPort->writeDataToPort(QByteArray("after"), singleWire);
+    QTest::qWait(100);
+    QCOMPARE(written.size(), 1);
+    // The port's errors are forwarded as before, each once in a row.
+    const QList<QSerialPort::SerialPortError> reported = errors(portErrors);
+    QCOMPARE(reported.last(), QSerialPort::ResourceError);
+    for (qsizetype i = 1; i < reported.size(); ++i)
+        QVERIFY(reported.at(i) != reported.at(i - 1));
+
+    if (!farEndGone) {
+        mPort->closePort();
+        QVERIFY(openPty(115200));
+        mPort->writeDataToPort(QByteArray("again"), singleWire);
+        QCOMPARE(written.size(), 2);
+    }
 }
 
 void TestFSerialPort::changeSettings_whileOpen_andClosed()
