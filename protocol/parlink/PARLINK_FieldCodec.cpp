@@ -349,9 +349,14 @@ FieldMap decodeRequest(int command, const QByteArray &payload)
 QByteArray encodeResponse(int command, const FieldMap &reply, const FieldMap &request)
 {
     QByteArray out;
-    if (!isKnownCommand(command))
-        return out;
     const auto field = [&](const QString &key) { return uintField(reply, key, command); };
+    if (!isKnownCommand(command)) {
+        // Still a whole answer: a master reads the byte count and the status bytes of every frame.
+        out.append(char(2));
+        out.append(char(quint8(field(StatusHigh))));
+        out.append(char(quint8(field(StatusLow))));
+        return out;
+    }
     if (command == 138 || command == 139) {
         appendVariables(out, command, reply);
         return out;

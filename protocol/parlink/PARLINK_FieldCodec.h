@@ -43,7 +43,8 @@ FieldMap decodeRequest(int command, const QByteArray &payload);
 // Response payload of `command` from the reply fields: "Databytes Slave", "Status High", "Status Low"
 // and the command's data. For 130 the count and data follow "BytesToRead" of `request` (zero bytes
 // when the reply's "Bytes" is too short); for 138 and 139 the count is 5N + 3 for N variables, N at
-// most 50 so that the count fits in one byte; missing reply fields are sent as standard values.
+// most 50 so that the count fits in one byte; missing reply fields are sent as standard values. A command
+// outside 128..143 is answered with the count 2, "Status High" and "Status Low", and no data.
 QByteArray encodeResponse(int command, const FieldMap &reply, const FieldMap &request = {});
 // The response fields of `command` read from a response payload (the master's view): "Status High",
 // "Status Low", "Error" 0 and "Universal Error": 255 when "Status Low" is not 0 (no data decoded),

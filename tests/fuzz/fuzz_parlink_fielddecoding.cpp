@@ -88,6 +88,23 @@ void decodeResponse(int command, const QByteArray &body, bool handedUp)
     require(Codec::encodeResponse(command, fields, request) == payload);
 }
 
+// A request counted as the master counts it is laid out again byte for byte.
+void requireRequestLaidOutAgain(int command, const QByteArray &data, const QByteArray &payload, const FieldMap &fields)
+{
+    const int count = int(data.size());
+    if (command == 131) {
+        const QByteArray bytes = fields.value(QStringLiteral("Bytes")).toByteArray();
+        require(fields.value(QStringLiteral("BytesToWrite")).toInt() == bytes.size());
+        require(bytes == data.mid(2));
+    }
+    const int masterCount = command == 131 ? fields.value(QStringLiteral("BytesToWrite")).toInt() + 2
+                                           : fields.value(QStringLiteral("Databytes Master")).toInt();
+    if (count == masterCount) {
+        const std::optional<QByteArray> again = Codec::encodeRequest(command, fields);
+        require(again && *again == payload);
+    }
+}
+
 // The slave's view: a request, and the answer the slave layer builds for it.
 void decodeRequest(int command, const QByteArray &body, bool handedUp)
 {
@@ -99,23 +116,10 @@ void decodeRequest(int command, const QByteArray &body, bool handedUp)
     const QByteArray payload = char(quint8(data.size())) + data;
     const FieldMap fields = Codec::decodeRequestFrame(frame(Codec::RequestDelimiter, command, payload));
     requireLayout(command, fields);
-    if (!isKnownCommand(command))
-        return;
+    if (isKnownCommand(command))
+        requireRequestLaidOutAgain(command, data, payload, fields);
 
-    const int count = int(data.size());
-    if (command == 131) {
-        const QByteArray bytes = fields.value(QStringLiteral("Bytes")).toByteArray();
-        require(fields.value(QStringLiteral("BytesToWrite")).toInt() == bytes.size());
-        require(bytes == data.mid(2));
-    }
-    // A request counted as the master counts it is laid out again byte for byte.
-    const int masterCount = command == 131 ? fields.value(QStringLiteral("BytesToWrite")).toInt() + 2
-                                           : fields.value(QStringLiteral("Databytes Master")).toInt();
-    if (count == masterCount) {
-        const std::optional<QByteArray> again = Codec::encodeRequest(command, fields);
-        require(again && *again == payload);
-    }
-
+    // Every request the slave answers gets a whole frame, whatever its command.
     static PARLINK_SLAVE_AppLayer *slave = [] {
         auto *layer = new PARLINK_SLAVE_AppLayer;
         layer->startSession(nullptr);

@@ -208,6 +208,11 @@ void TestParlinkFieldCodec::response_isLaidOutPerCommand_data()
     for (int i = 0; i < 8; ++i)
         statusStrings += hex("20000000000000000000000000000000");
     QTest::newRow("140 default blanks") << 140 << FieldMap{{"Databytes Slave", 130}} << FieldMap{} << statusStrings;
+    QTest::newRow("127 unknown: count 2 and status") << 127 << FieldMap{{"Status High", 1}, {"Status Low", 2}}
+                                                      << FieldMap{} << hex("020102");
+    QTest::newRow("144 unknown: no data whatever is set")
+        << 144 << FieldMap{{"Databytes Slave", 9}, {"Bytes", QByteArray("ab")}} << FieldMap{{"BytesToRead", 2}}
+        << hex("020000");
 }
 
 void TestParlinkFieldCodec::response_isLaidOutPerCommand()

@@ -125,6 +125,14 @@ void TestParlinkSlaveAppLayer::response_isLaidOutPerCommand_data()
                                                 "20000000000000000000000000000000" "20000000000000000000000000000000"
                                                 "20000000000000000000000000000000" "20000000000000000000000000000000"
                                                 "20000000000000000000000000000000" "20000000000000000000000000000000");
+
+    // Outside the protocol's commands the answer is still a whole frame: count 2 and the status bytes.
+    QTest::newRow("80, unknown") << QByteArray::fromHex("82130004000150""00") << FieldMap{{"Status High", 0x12}}
+                                 << QByteArray::fromHex("86130004000150""02""1200");
+    QTest::newRow("127, unknown, no status set") << QByteArray::fromHex("8213000400017f""00") << FieldMap{}
+                                                 << QByteArray::fromHex("8613000400017f""02""0000");
+    QTest::newRow("144, unknown, refused") << QByteArray::fromHex("82130004000190""00") << FieldMap{{"Status Low", 7}}
+                                           << QByteArray::fromHex("86130004000190""02""0007");
 }
 
 void TestParlinkSlaveAppLayer::response_isLaidOutPerCommand()
