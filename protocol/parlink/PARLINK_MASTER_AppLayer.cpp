@@ -13,6 +13,10 @@ using FieldMap = QMap<QString, QVariant>;
 
 const QString UniversalErrorKey = QStringLiteral("Universal Error");
 
+// Delimiter, five address bytes, command and byte count: the least a response frame holds.
+constexpr qsizetype ResponseHeaderSize = 8;
+constexpr qsizetype CommandOffset = 6;
+
 // The byte count of a 131 request is "BytesToWrite" plus the two address bytes in one byte.
 constexpr int MaxBytesToWrite = 0xFF - 2;
 
@@ -135,10 +139,12 @@ void PARLINK_MASTER_AppLayer::sessionBurstModeDeactive()
 
 void PARLINK_MASTER_AppLayer::sessionDataReady(QByteArray buffer)
 {
-    if (!mActive || buffer.size() <= 5)
+    // A frame without its command and byte count is no response to anything; the link layer never
+    // hands one over, a direct caller may.
+    if (!mActive || buffer.size() < ResponseHeaderSize)
         return;
 
-    const auto command = Session::PARLINK_ENUM_SESSION_COMMAND(quint8(buffer.at(6)));
+    const auto command = Session::PARLINK_ENUM_SESSION_COMMAND(quint8(buffer.at(CommandOffset)));
     mResponseSession->setAddress(buffer.mid(1, 5));
     mResponseSession->setCommand(command);
     mResponseSession->setBuffer(buffer);

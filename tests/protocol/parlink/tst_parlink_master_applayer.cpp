@@ -74,6 +74,8 @@ private slots:
     void baudrateChange_followsA129Reply();
     void requests_areSpacedAndSlowerAfterABaudrateChange();
     void lastResponse_stopPrecedesItsData();
+    void bufferWithoutCommandOrCount_isDroppedAndChangesNothing_data();
+    void bufferWithoutCommandOrCount_isDroppedAndChangesNothing();
     void repeatCount_sendsTheCommandThatOften_data();
     void repeatCount_sendsTheCommandThatOften();
     void staleDelayedRequest_isDroppedWhenANewSessionStarts();
@@ -273,6 +275,45 @@ void TestParlinkMasterAppLayer::lastResponse_stopPrecedesItsData()
     // Once inactive, frames are ignored.
     layer.sessionDataReady(QByteArray::fromHex("86130004000187""04""0000""020b"));
     QCOMPARE(recorder.decoded.size(), 1);
+}
+
+void TestParlinkMasterAppLayer::bufferWithoutCommandOrCount_isDroppedAndChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("buffer");
+    QTest::newRow("6 bytes: delimiter and address") << QByteArray::fromHex("861300040001");
+    QTest::newRow("7 bytes: no byte count") << QByteArray::fromHex("86130004000187");
+}
+
+// The link layer hands over whole frames only; a direct caller may hand over anything.
+void TestParlinkMasterAppLayer::bufferWithoutCommandOrCount_isDroppedAndChangesNothing()
+{
+    QFETCH(QByteArray, buffer);
+    PARLINK_MASTER_AppLayer layer;
+    Recorder recorder(layer);
+    PARLINK_Session *session = masterSession(this, Address, {135, 136});
+    layer.startSession(session);
+    QVERIFY(recorder.waitForSent(1));
+    PARLINK_Session *response = layer.responseSession();
+    const QByteArray addressBefore = response->getAddress();
+    const auto commandBefore = response->getCommand();
+
+    layer.sessionDataReady(buffer);
+    QVERIFY(recorder.events.isEmpty());
+    QVERIFY(layer.isActive());
+    QCOMPARE(response->getAddress(), addressBefore);
+    QCOMPARE(response->getCommand(), commandBefore);
+    QCOMPARE(response->getBuffer(), QByteArray());
+    // The queue has not moved on: 136 still waits for the answer to 135.
+    QCOMPARE(session->getQueueLength(), 1);
+    QCOMPARE(session->getQueuedCommand(0), 136u);
+    QTest::qWait(2 * PARLINK_MASTER_AppLayer::RequestDelayMs);
+    QCOMPARE(recorder.sent.size(), 1);
+
+    // The answer that follows is taken as before.
+    layer.sessionDataReady(QByteArray::fromHex("86130004000187""04""0000""020b"));
+    QCOMPARE(recorder.events, QList<QString>{"data"});
+    QVERIFY(recorder.waitForSent(2));
+    QCOMPARE(recorder.sent[1].command, 136);
 }
 
 void TestParlinkMasterAppLayer::repeatCount_sendsTheCommandThatOften_data()
