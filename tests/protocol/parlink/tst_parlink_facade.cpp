@@ -2,6 +2,7 @@
 #include "protocol/parlink/PARLINK_LinkLayer.h"
 #include "protocol/parlink/PARLINK_MASTER_AppLayer.h"
 #include "protocol/parlink/PARLINK_SLAVE_AppLayer.h"
+#include "tests/protocol/parlink/FacadeTestSupport.h"
 #include "tests/protocol/parlink/LinkLayerTestSupport.h"
 #include "tests/support/PtyPeer.h"
 
@@ -12,95 +13,7 @@
 
 using Session = PARLINK_Session;
 
-namespace {
-
-constexpr int TimeoutMs = 3000;
-const QByteArray Address = QByteArray::fromHex("1300040001");
-
-// Preamble, body and checksum, as a master puts a request on the line.
-QByteArray onTheLine(const QByteArray &body)
-{
-    return LinkLayerTest::preambles(5) + LinkLayerTest::withChecksum(body);
-}
-
-std::unique_ptr<PARLINK_Session> masterSession(const QList<int> &commands, const QByteArray &address = Address)
-{
-    auto session = std::make_unique<PARLINK_Session>();
-    session->setType(Session::PARLINK_ENUM_SESSION_TYPE_MASTER);
-    session->setAddress(address);
-    for (int command : commands)
-        session->appendCommandToQueue(Session::PARLINK_ENUM_SESSION_COMMAND(command));
-    return session;
-}
-
-void setFields(PARLINK_Session &session, int command, const QMap<QString, QVariant> &given)
-{
-    const auto c = Session::PARLINK_ENUM_SESSION_COMMAND(command);
-    QMap<QString, QVariant> fields;
-    session.getDefaultDataForCommand(c, &fields);
-    for (auto it = given.cbegin(); it != given.cend(); ++it)
-        fields[it.key()] = it.value();
-    session.setDataForCommand(c, fields);
-}
-
-// The settings the port job opens a ZEB device with, on the pseudo-terminal.
-PARLINK_Session::InterfaceSettings lineSettings(const QString &portName, bool powerCycle, int powerDownMs = 0,
-                                                int startupMs = 0)
-{
-    PARLINK_Session::InterfaceSettings settings;
-    settings.dtrRun = true;
-    settings.rtsPowerDown = true;
-    settings.portName = portName;
-    settings.baudRate = 1200;
-    settings.dataBits = FSerialPort::Data8;
-    settings.parity = FSerialPort::OddParity;
-    settings.stopBits = FSerialPort::OneStop;
-    settings.flowControl = FSerialPort::NoFlowControl;
-    settings.powerCycle = powerCycle;
-    settings.powerDownMs = powerDownMs;
-    settings.startupMs = startupMs;
-    return settings;
-}
-
-// The facade as the device service uses it, with what it reports.
-struct ServiceSide : QObject {
-    PARLINK stack;
-    QList<int> linkErrors;
-    QList<int> replies;
-
-    ServiceSide()
-    {
-        connect(&stack, &PARLINK::sessionNewInfo, this, [this](PARLINK_SessionInfo *info) {
-            if (info->getError() != Session::PARLINK_ENUM_SESSION_NO_ERROR)
-                linkErrors.append(int(info->getError()));
-        });
-        connect(&stack, &PARLINK::sessionNewData, this,
-                [this](PARLINK_Session *data) { replies.append(int(data->getCommand())); });
-    }
-
-    bool setPort(bool open, const PARLINK_Session::InterfaceSettings &settings)
-    {
-        QSignalSpy state(&stack, &PARLINK::portNewState);
-        stack.portOpen(open, settings);
-        return state.wait(TimeoutMs) && state.first().first().toBool() == open;
-    }
-};
-
-// The device's side of the pseudo-terminal: waits for what the master should send, compares it and
-// answers.
-bool exchange(PtyPeer &device, const QByteArray &request, const QByteArray &reply)
-{
-    if (!device.waitForReceived(request.size(), TimeoutMs))
-        return false;
-    const QByteArray received = device.takeReceived();
-    if (received != request) {
-        qWarning("received %s", received.toHex(' ').constData());
-        return false;
-    }
-    return reply.isEmpty() || device.write(reply);
-}
-
-} // namespace
+using namespace FacadeTest;
 
 class TestParlinkFacade : public QObject {
     Q_OBJECT
@@ -277,8 +190,7 @@ void TestParlinkFacade::bluetooth_withoutConnection_isHarmless()
 void TestParlinkFacade::slaveRole_afterA137_checksTheNextRequestsAddress()
 {
     PtyPeer master;
-    if (!master.isOpen())
-        QSKIP(qPrintable("No pseudo-terminal: " + master.errorString()));
+    SKIP_WITHOUT_PTY(master);
 
     QList<int> errors;
     PARLINK_Session device;
@@ -332,8 +244,7 @@ void TestParlinkFacade::reopen_runsSessionsBeforeAndAfter()
 {
     QFETCH(bool, switchTo115200);
     PtyPeer device;
-    if (!device.isOpen())
-        QSKIP(qPrintable("No pseudo-terminal: " + device.errorString()));
+    SKIP_WITHOUT_PTY(device);
     ServiceSide service;
     const auto settings = lineSettings(device.portName(), false);
     const QByteArray request135 = QByteArray::fromHex("ffffffffff""82130004000187""00""13");
@@ -392,8 +303,7 @@ void TestParlinkFacade::stopInReplyHandler_sendsNothingMore()
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, reply);
     PtyPeer device;
-    if (!device.isOpen())
-        QSKIP(qPrintable("No pseudo-terminal: " + device.errorString()));
+    SKIP_WITHOUT_PTY(device);
     ServiceSide service;
     connect(&service.stack, &PARLINK::sessionNewData, this, [&] { service.stack.sessionStop(); });
     QVERIFY(service.setPort(true, lineSettings(device.portName(), false)));
@@ -429,8 +339,7 @@ void TestParlinkFacade::powerCycleOpen_afterAnEarlierSession_reportsNoLinkError(
     QFETCH(QByteArray, request);
     QFETCH(QByteArray, reply);
     PtyPeer device;
-    if (!device.isOpen())
-        QSKIP(qPrintable("No pseudo-terminal: " + device.errorString()));
+    SKIP_WITHOUT_PTY(device);
     ServiceSide service;
     const auto settings = lineSettings(device.portName(), true, 50, 50);
 
@@ -456,8 +365,7 @@ void TestParlinkFacade::powerCycleOpen_afterAnEarlierSession_reportsNoLinkError(
 void TestParlinkFacade::wakeUpWhileAReplyArrives_replyIsDelivered()
 {
     PtyPeer device;
-    if (!device.isOpen())
-        QSKIP(qPrintable("No pseudo-terminal: " + device.errorString()));
+    SKIP_WITHOUT_PTY(device);
     ServiceSide service;
     auto session = masterSession({135});
     // The request leaves 150 ms after the start, the wake-up string 500 ms after the open.
