@@ -78,7 +78,7 @@ void TestZebSimDevice::requestForNoDeviceCommand_isNotAnswered_data()
     QTest::newRow("command 255") << Preamble + hex("821300040000ff""00""6a");
 }
 
-// A device sends only answers that its protocol has: no frame without byte count and status bytes.
+// A device answers the commands of its protocol only; the slave role of the stack answers any.
 void TestZebSimDevice::requestForNoDeviceCommand_isNotAnswered()
 {
     QFETCH(QByteArray, request);
