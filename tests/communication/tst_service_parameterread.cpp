@@ -51,8 +51,7 @@ std::optional<Device> connectAndWrite(ServiceHarness &h, const BuiltinMedium::Pa
     const std::optional<Device> found = h.connectDevice();
     if (!found)
         return std::nullopt;
-    h.call([dev = *found, medium](ParLinkDeviceService *s) { s->write(dev, medium.device, medium.subdevice); });
-    if (!h.recorder().waitForAnyAfter(0, {"successWriting", "error"}) || !h.recorder().errors().isEmpty())
+    if (!h.writeAndWait(*found, medium.device, medium.subdevice) || !h.recorder().errors().isEmpty())
         return std::nullopt;
     return found;
 }

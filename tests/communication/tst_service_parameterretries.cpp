@@ -54,8 +54,7 @@ void TestServiceParameterRetries::fourWrongReadBacks_failTheWriteAndCloseThePort
     const qsizetype identification = h.device()->commandsReceived().size();
     h.recorder().clear();
 
-    h.call([dev = *found, medium](ParLinkDeviceService *s) { s->write(dev, medium.device, medium.subdevice); });
-    QVERIFY(h.recorder().waitForAnyAfter(0, {"successWriting", "error"}));
+    QVERIFY(h.writeAndWait(*found, medium.device, medium.subdevice));
     QCOMPARE(h.recorder().outcomes(), QStringList{"error"});
     const QString mismatch = "Device responded to command 130: Sent value didn't correspond to read value: NVM address: 16 "
                              "written: 303031205a4542205741544552000000 read: cf3031205a4542205741544552000000";

@@ -125,8 +125,7 @@ void TestServiceParameterWrite::refusedTakeOver_failsTheWriteAndClosesThePort()
     const qsizetype identification = h.device()->commandsReceived().size();
     h.recorder().clear();
 
-    h.call([dev = *found, medium](ParLinkDeviceService *s) { s->write(dev, medium.device, medium.subdevice); });
-    QVERIFY(h.recorder().waitForAnyAfter(0, {"successWriting", "error"}));
+    QVERIFY(h.writeAndWait(*found, medium.device, medium.subdevice));
     QCOMPARE(h.recorder().outcomes(), QStringList{"error"});
     QCOMPARE(h.recorder().errors(), QStringList{"Device didn`t acknowledge command 132"});
     QCOMPARE(h.recorder().logEntries(LogLevel::Error), QStringList{"Device didn`t acknowledge command 132"});

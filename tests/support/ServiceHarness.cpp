@@ -66,3 +66,13 @@ std::optional<Device> ServiceHarness::connectDevice(int timeoutMs)
     }
     return std::nullopt;
 }
+
+bool ServiceHarness::writeAndWait(const Device &device, const std::vector<Thg::Tilo::Device::Parameter> &deviceParameters,
+                                  const std::vector<Thg::Tilo::Device::Parameter> &subdeviceParameters, int timeoutMs)
+{
+    const qsizetype seen = mRecorder->events().size();
+    call([device, deviceParameters, subdeviceParameters](ParLinkDeviceService *service) {
+        service->write(device, deviceParameters, subdeviceParameters);
+    });
+    return mRecorder->waitForAnyAfter(seen, {QStringLiteral("successWriting"), QStringLiteral("error")}, timeoutMs);
+}

@@ -8,6 +8,7 @@
 #include <QThread>
 
 #include <memory>
+#include <vector>
 
 // The end-to-end set-up of the device service: the simulated ZEB device in this process on a
 // pseudo-terminal (its stack on the test's thread), the service on a thread of its own
@@ -49,6 +50,11 @@ public:
 
     // start() with identification, waited for; the found device, or nothing on error or time-out.
     std::optional<Thg::Tilo::Communication::Device> connectDevice(int timeoutMs = ServiceRecorder::DefaultWaitMs);
+    // write() with read-back, waited for until successWriting or an error; false on time-out.
+    bool writeAndWait(const Thg::Tilo::Communication::Device &device,
+                      const std::vector<Thg::Tilo::Device::Parameter> &deviceParameters,
+                      const std::vector<Thg::Tilo::Device::Parameter> &subdeviceParameters,
+                      int timeoutMs = ServiceRecorder::DefaultWaitMs);
 
 private:
     std::unique_ptr<ZebSim::ZebSimDevice> mDevice;

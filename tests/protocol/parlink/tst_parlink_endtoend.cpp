@@ -3,6 +3,7 @@
 
 #include "protocol/parlink/PARLINK.h"
 #include "protocol/parlink/PARLINK_MASTER_AppLayer.h"
+#include "tests/protocol/parlink/FacadeTestSupport.h"
 #include "tests/protocol/parlink/SessionTestSupport.h"
 #include "tools/zeb-sim/ZebSimDevice.h"
 
@@ -122,20 +123,9 @@ TestParlinkEndToEnd::Start TestParlinkEndToEnd::startDevice(const ZebSim::SimCon
             mErrors.append(int(info->getError()));
     });
 
-    PARLINK_Session::InterfaceSettings settings;
-    settings.portName = mDevice->portPath();
-    settings.baudRate = 1200;
-    settings.dataBits = FSerialPort::Data8;
-    settings.parity = FSerialPort::OddParity;
-    settings.stopBits = FSerialPort::OneStop;
-    settings.flowControl = FSerialPort::NoFlowControl;
-    settings.singleWire = singleWire;
-    settings.dtrRun = true;
-    settings.rtsPowerDown = true;
     // The wake-up string follows the power cycle; a first request sent at once overtakes it.
-    settings.powerCycle = powerCycle;
-    settings.powerDownMs = 250;
-    settings.startupMs = 250;
+    PARLINK_Session::InterfaceSettings settings = FacadeTest::lineSettings(mDevice->portPath(), powerCycle, 250, 250);
+    settings.singleWire = singleWire;
     QSignalSpy opened(mStack.get(), &PARLINK::portNewState);
     mStack->portOpen(true, settings);
     if (!opened.wait(OpenTimeoutMs) || !opened.first().first().toBool())
