@@ -19,8 +19,14 @@
 //   line:       11 bits per character of every request (14 characters plus its data) and response (16
 //               plus its data): 137, 128 and 129 at 1200 baud (95 characters), the rest at the rate
 //               129 set (1203 characters for this medium);
-//   half duplex: the port waits 1.05 x the wire time of each request it writes, so another 0.05 x.
-// At 115200 baud that is 7650 + 870.8 + 114.9 + 23.4 = 8659.1 ms; at 1200 baud 19834.3 ms.
+//   half duplex: after writing a request the port waits 0.05 x its wire time more, but the device
+//               starts answering once the request has left the wire, so that wait runs while the
+//               answer is on the line. A request holds the line for
+//                   spacing + request + max(0.05 x request, answer),
+//               and only the part of the wait that outlasts the answer adds to the line; no PARLINK
+//               answer (16 characters at least) is that short, so each request and each answer count
+//               once.
+// At 115200 baud that is 7650 + 870.8 + 114.9 = 8635.7 ms; at 1200 baud 7650 + 11898.3 = 19548.3 ms.
 
 #include "communication/MetaTypes.h"
 #include "communication/ParLinkDeviceService.h"
@@ -105,9 +111,12 @@ struct Bound {
         const int requestCharacters = RequestCharacters + payload.request;
         const int responseCharacters = ResponseCharacters + payload.response;
         const double characterMs = BitsPerCharacter * 1000.0 / baud;
+        const double requestMs = requestCharacters * characterMs;
+        const double responseMs = responseCharacters * characterMs;
         delaysMs += RequestSpacingMs;
-        lineMs += (requestCharacters + responseCharacters) * characterMs;
-        halfDuplexMs += (HalfDuplexFactor - 1.0) * requestCharacters * characterMs;
+        lineMs += requestMs + responseMs;
+        // The port's extra wait after the request overlaps the answer, which starts at its end.
+        halfDuplexMs += std::max(0.0, (HalfDuplexFactor - 1.0) * requestMs - responseMs);
         ++requests;
         characters += requestCharacters + responseCharacters;
     }
@@ -341,6 +350,13 @@ void print(int rate, const std::vector<std::vector<Phase>> &runs)
         const std::size_t n = values.size();
         return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
     };
+    // A measurement below its lower bound means the bound counts something the road does not spend.
+    std::vector<std::string> wrongBounds;
+    const auto checkBound = [&wrongBounds](const char *name, double measuredMs, double boundMs) {
+        if (measuredMs < boundMs)
+            wrongBounds.push_back(fmt::format("  the {} bound is wrong: a run measured {:.1f} ms, below its {:.1f} ms", name,
+                                              measuredMs, boundMs));
+    };
     double boundTotal = 0;
     for (std::size_t i = 0; i < phaseCount; ++i) {
         std::vector<double> measured;
@@ -349,12 +365,16 @@ void print(int rate, const std::vector<std::vector<Phase>> &runs)
         const Phase &phase = runs.front()[i];
         const double bound = phase.bound.totalMs();
         boundTotal += bound;
+        for (const double value : measured)
+            checkBound(phase.name, value, bound);
         const double value = median(measured);
         const std::string ratio = bound > 0 ? fmt::format("{:.3f}", value / bound) : std::string("-");
-        fmt::print("  {:<18} {:>11.1f} {:>11.1f} {:>7}   {:.0f} + {:.1f} + {:.1f} ({} requests, {} characters)\n",
+        fmt::print("  {:<18} {:>11.1f} {:>11.1f} {:>7}   {:.0f} + {:.1f} + {:.1f} ({} request{}, {} characters)\n",
                    phase.name, value, bound, ratio, phase.bound.delaysMs, phase.bound.lineMs, phase.bound.halfDuplexMs,
-                   phase.bound.requests, phase.bound.characters);
+                   phase.bound.requests, phase.bound.requests == 1 ? "" : "s", phase.bound.characters);
     }
+    for (const double value : totals)
+        checkBound("total", value, boundTotal);
     const double total = median(totals);
     fmt::print("  {:<18} {:>11.1f} {:>11.1f} {:>7.3f}   from the port's open report to the disconnection\n", "total",
                total, boundTotal, total / boundTotal);
@@ -364,6 +384,8 @@ void print(int rate, const std::vector<std::vector<Phase>> &runs)
             fmt::print(" {:.1f}", value);
         fmt::print("\n");
     }
+    for (const auto &line : wrongBounds)
+        fmt::print("{}\n", line);
 }
 
 // The port's complaints about the control lines a pseudo-terminal lacks would drown the figures.
