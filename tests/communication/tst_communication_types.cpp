@@ -344,10 +344,17 @@ void TestCommunicationTypes::values_crossAQueuedConnection()
     emitter.moveToThread(&thread);
     thread.start();
 
-    QSignalSpy devices(&emitter, &Emitter::device);
-    QSignalSpy records(&emitter, &Emitter::slotsList);
-    QSignalSpy ports(&emitter, &Emitter::ports);
-    QSignalSpy types(&emitter, &Emitter::type);
+    // The spies are read while the emitter's thread runs: they hear a relay on this thread, which
+    // takes every value across a queued connection of its own (a spy appends on the emitting thread).
+    Emitter relay;
+    connect(&emitter, &Emitter::device, &relay, &Emitter::device, Qt::QueuedConnection);
+    connect(&emitter, &Emitter::slotsList, &relay, &Emitter::slotsList, Qt::QueuedConnection);
+    connect(&emitter, &Emitter::ports, &relay, &Emitter::ports, Qt::QueuedConnection);
+    connect(&emitter, &Emitter::type, &relay, &Emitter::type, Qt::QueuedConnection);
+    QSignalSpy devices(&relay, &Emitter::device);
+    QSignalSpy records(&relay, &Emitter::slotsList);
+    QSignalSpy ports(&relay, &Emitter::ports);
+    QSignalSpy types(&relay, &Emitter::type);
     Device dev;
     dev.Name = "M7Q4-ZEB";
     dev.address = address(19, 0, 4, 0, 1);

@@ -43,10 +43,28 @@ QByteArray joined(const QSignalSpy &spy)
     return all;
 }
 
+// Re-emits on the test's thread, through queued connections, what a port on another thread emits.
+// A QSignalSpy appends on the thread that emits, without a lock, so a spy that the test reads while
+// the port runs must hear this relay rather than the port.
+class PortRelay : public QObject {
+    Q_OBJECT
+public:
+    explicit PortRelay(FSerialPort *port)
+    {
+        connect(port, &FSerialPort::finishedOpenPort, this, &PortRelay::finishedOpenPort, Qt::QueuedConnection);
+        connect(port, &FSerialPort::newDataReadyFromPort, this, &PortRelay::newDataReadyFromPort,
+                Qt::QueuedConnection);
+    }
+signals:
+    void finishedOpenPort(bool open);
+    void newDataReadyFromPort(QByteArray data);
+};
+
 // The port as the link layer runs it, on a thread of its own that ends with the test.
 struct PortOnItsThread {
     QThread thread;
     FSerialPort *port = new FSerialPort;
+    PortRelay relay{port};
 
     PortOnItsThread()
     {
@@ -60,7 +78,7 @@ struct PortOnItsThread {
 
     bool open(const QString &name, int baud)
     {
-        QSignalSpy opened(port, &FSerialPort::finishedOpenPort);
+        QSignalSpy opened(&relay, &PortRelay::finishedOpenPort);
         QMetaObject::invokeMethod(port, "openPort", Qt::QueuedConnection, Q_ARG(QString, name), Q_ARG(int, baud),
                                   Q_ARG(FSerialPort::DataBits, FSerialPort::Data8),
                                   Q_ARG(FSerialPort::Parity, FSerialPort::OddParity),
@@ -671,7 +689,7 @@ void TestFSerialPort::newBaudrate_rightAfterASingleWireWrite_discardsItsEchoWith
     mPeer->setEcho(true);
     PortOnItsThread threaded;
     FSerialPort *port = threaded.port;
-    QSignalSpy received(port, &FSerialPort::newDataReadyFromPort);
+    QSignalSpy received(&threaded.relay, &PortRelay::newDataReadyFromPort);
     QVERIFY(threaded.open(mPeer->portName(), 1200));
 
     const QByteArray request(16, 'r');
