@@ -521,9 +521,6 @@ QByteArray encodeResponseFrame(int command, const QByteArray &address, const Fie
 }
 
 namespace {
-constexpr qsizetype CommandOffset = 6;
-constexpr qsizetype PayloadOffset = 7;
-
 int frameCommand(const QByteArray &frame)
 {
     return frame.size() > CommandOffset ? int(quint8(frame[CommandOffset])) : 0;

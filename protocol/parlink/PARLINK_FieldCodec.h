@@ -26,6 +26,11 @@ inline constexpr char RequestDelimiter = char(0x82);
 inline constexpr char ResponseDelimiter = char(0x86);
 inline constexpr int TextSlotSize = 16;
 inline constexpr int AddressSize = 5;
+// A frame: delimiter, address, command, byte count and its data, checksum (the wake-up string not
+// counted). A response holds at least its delimiter, address, command and byte count.
+inline constexpr qsizetype CommandOffset = 1 + AddressSize;
+inline constexpr qsizetype PayloadOffset = CommandOffset + 1;
+inline constexpr qsizetype ResponseHeaderSize = PayloadOffset + 1;
 
 // The standard field map of one command: "Status High", "Status Low", "Universal Error" (int 0) for
 // every command, "Error" and the command's own fields with their defaults for 128..143.

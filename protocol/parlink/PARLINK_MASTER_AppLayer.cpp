@@ -13,9 +13,8 @@ using FieldMap = QMap<QString, QVariant>;
 
 const QString UniversalErrorKey = QStringLiteral("Universal Error");
 
-// Delimiter, five address bytes, command and byte count: the least a response frame holds.
-constexpr qsizetype ResponseHeaderSize = 8;
-constexpr qsizetype CommandOffset = 6;
+using PARLINK_FieldCodec::CommandOffset;
+using PARLINK_FieldCodec::ResponseHeaderSize;
 
 // The byte count of a 131 request is "BytesToWrite" plus the two address bytes in one byte.
 constexpr int MaxBytesToWrite = 0xFF - 2;

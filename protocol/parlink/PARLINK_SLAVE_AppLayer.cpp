@@ -8,10 +8,8 @@ namespace {
 
 using Session = PARLINK_Session;
 using FieldMap = QMap<QString, QVariant>;
-
-// Frame offsets: command, then the request's byte count.
-constexpr int CommandOffset = 6;
-constexpr int PayloadOffset = 7;
+using PARLINK_FieldCodec::CommandOffset;
+using PARLINK_FieldCodec::PayloadOffset;
 
 int statusLow(const FieldMap &fields)
 {
